@@ -1,0 +1,25 @@
+#include "app/displays.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+void enumerateDisplays(ScreensaverApp& app)
+{
+    app.displayCount = 0;
+    platform::AdapterInfo info;
+    for (int i = 0; app.displayCount < kMaxDisplays && platform::displayAdapter(i, info); ++i) {
+        DisplayEntry& entry = app.displays[app.displayCount];
+        entry = DisplayEntry{};
+        std::strncpy(entry.adapterName, info.adapterName.c_str(), sizeof entry.adapterName - 1);
+        std::strncpy(entry.monitorName, info.monitorName.c_str(), sizeof entry.monitorName - 1);
+        if (info.attached) {
+            entry.bounds.left = info.primary ? 0 : info.x;
+            entry.bounds.top = info.primary ? 0 : info.y;
+            entry.bounds.right = entry.bounds.left + info.width;
+            entry.bounds.bottom = entry.bounds.top + info.height;
+            entry.monitor = info.monitor;
+        }
+        ++app.displayCount;
+    }
+}

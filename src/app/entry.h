@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "app/screensaver_app.h"
+
+// Start-up steps 2-10: tables, factory settings, command line, stored settings, displays, desktop
+// mode, defaults record, working directory. Returns the mode to dispatch on.
+int32_t startUp(ScreensaverApp& app, const std::string& commandLine);
+
+// Step 11: runs the handler of app.mode and returns the process exit status.
+int dispatchMode(ScreensaverApp& app);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// The run's trace, "log.txt" in the current directory (the user's temporary directory once the
+// entry has moved there). Every write is flushed, so the file is complete up to the last step even
+// when the process dies. Never destroyed, so the run's last text, "EXIT", stays last.
+class Log {
+public:
+    static Log& instance();
+    virtual ~Log();
+
+    Log& write(const std::string& text);
+    Log& write(const char* text);
+    Log& write(int value);
+    Log& section(const std::string& text);  // "............... text ..............." and a line end
+    Log& done();                             // "done" and a line end
+
+    bool isOpen() const { return file_ != nullptr; }
+
+private:
+    Log();
+    Log(const Log&) = delete;
+    Log& operator=(const Log&) = delete;
+
+    FILE* file_ = nullptr;
+};

@@ -1,0 +1,100 @@
+// Time, folders, dynamic libraries, message boxes and the web: the small POSIX services.
+#include <SDL.h>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+uint64_t counterTicks()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+uint64_t counterFrequency() { return 1000000000u; }
+
+LocalTime localTime()
+{
+    const time_t now = time(nullptr);
+    tm parts{};
+    localtime_r(&now, &parts);
+    return {parts.tm_hour, parts.tm_min, parts.tm_sec};
+}
+
+namespace {
+
+// A folder is private enough when it is ours and nobody else may write into it.
+bool isPrivateFolder(const std::string& path)
+{
+    struct stat st{};
+    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    return st.st_uid == getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::string withSlash(std::string path)
+{
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    return path;
+}
+
+}  // namespace
+
+std::string tempDirectory()
+{
+    for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+        const char* value = std::getenv(name);
+        if (value && isPrivateFolder(value))
+            return withSlash(value);
+    }
+    // A shared folder such as /tmp would let another user plant log.txt as a link, so make our own.
+    const std::string own = "/tmp/vesiclar-" + std::to_string(getuid());
+    mkdir(own.c_str(), 0700);
+    struct stat st{};
+    if (lstat(own.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
+        return {};
+    if ((st.st_mode & 0077) != 0 && chmod(own.c_str(), 0700) != 0)
+        return {};
+    return withSlash(own);
+}
+
+bool setCurrentDirectory(const std::string& path) { return !path.empty() && chdir(path.c_str()) == 0; }
+
+void showMessageBox(const std::string& text, const std::string& caption)
+{
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display &&
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), nullptr) == 0)
+        return;
+    std::fprintf(stderr, "vesiclar: %s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
+}
+
+void* loadLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+void* librarySymbol(void* library, const char* name) { return library ? dlsym(library, name) : nullptr; }
+
+void freeLibrary(void* library)
+{
+    if (library)
+        dlclose(library);
+}
+
+void openWebAddress(const std::string& url)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        execlp("xdg-open", "xdg-open", url.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+}
+
+}  // namespace platform

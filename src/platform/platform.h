@@ -1,0 +1,93 @@
+#pragma once
+
+// What the portable code needs from the operating system, and nothing more. One implementation is
+// linked per build: linux/ (SDL2, X11, GTK3) or win32/; headless/ adds an off-screen GL context.
+// Every function states its contract; none throws.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace platform {
+
+// ---- Time -------------------------------------------------------------------------------------
+
+// Monotonic high-resolution counter and its ticks per second.
+uint64_t counterTicks();
+uint64_t counterFrequency();
+
+struct LocalTime {
+    int hour = 0;    // 0..23
+    int minute = 0;  // 0..59
+    int second = 0;  // 0..59
+};
+LocalTime localTime();
+
+// ---- Files and folders ------------------------------------------------------------------------
+
+// The user's private temporary directory with a trailing separator; empty when none is safe to use.
+std::string tempDirectory();
+bool setCurrentDirectory(const std::string& path);
+
+// ---- Messages ---------------------------------------------------------------------------------
+
+// A modal message box with an OK button; on stderr when no display can show one.
+void showMessageBox(const std::string& text, const std::string& caption);
+
+// ---- Settings store (the per-user registry key) -----------------------------------------------
+
+// One open key. Values are 32-bit numbers, or text for "Path". A value that is missing or of the
+// wrong type reads as absent. Writes reach the store at close, atomically.
+class SettingsStore {
+public:
+    SettingsStore();
+    virtual ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    bool open();
+    bool readNumber(const char* name, uint32_t& value) const;
+    bool readText(const char* name, std::string& value) const;
+    void writeNumber(const char* name, uint32_t value);
+    bool close();
+
+private:
+    struct State;
+    State* state_ = nullptr;
+};
+
+// Points the store at another file instead of the user's (for --settings and tests).
+void setSettingsStoreFile(const std::string& path);
+std::string settingsStoreFile();
+
+// ---- Dynamic libraries ------------------------------------------------------------------------
+
+void* loadLibrary(const std::string& path);
+void* librarySymbol(void* library, const char* name);
+void freeLibrary(void* library);
+
+// ---- Web --------------------------------------------------------------------------------------
+
+void openWebAddress(const std::string& url);
+
+}  // namespace platform
+
+namespace platform {
+
+// ---- Displays ---------------------------------------------------------------------------------
+
+struct AdapterInfo {
+    std::string adapterName;
+    std::string monitorName;
+    bool attached = false;  // part of the desktop
+    bool primary = false;
+    int x = 0, y = 0, width = 0, height = 0;  // desktop area when attached
+    void* monitor = nullptr;                  // non-null for attached displays
+};
+
+// Adapter `index` of the system; false past the last one or when there is no display at all.
+bool displayAdapter(int index, AdapterInfo& out);
+// The primary display's current mode; false when there is no display.
+bool desktopMode(int& width, int& height, int& bitsPerPixel);
+
+}  // namespace platform

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "app/screensaver_app.h"
+
+namespace {
+
+struct Parsed {
+    int32_t mode;
+    uintptr_t parent;
+};
+
+Parsed parse(const std::string& line)
+{
+    ScreensaverApp app;
+    app.parentWindow = 999;  // must be overwritten where the grammar says so
+    const int32_t mode = parseCommandLine(app, line);
+    EXPECT_EQ(mode, app.mode);
+    return {mode, app.parentWindow};
+}
+
+TEST(CommandLine, NoSwitchIsConfigureWithoutOwner)
+{
+    EXPECT_EQ(parse("vesiclar.scr").mode, kModeConfigure);
+    EXPECT_EQ(parse("vesiclar.scr").parent, 0u);
+    EXPECT_EQ(parse("").mode, kModeConfigure);
+    EXPECT_EQ(parse("vesiclar.scr ").mode, kModeConfigure);
+    EXPECT_EQ(parse("vesiclar.scr plain words").mode, kModeConfigure);
+}
+
+TEST(CommandLine, RunSwitches)
+{
+    for (const char* line : {"v.scr /s", "v.scr /S", "v.scr -s", "v.scr /a", "v.scr /x", "v.scr /", "v.scr -"})
+        EXPECT_EQ(parse(line).mode, kModeRun) << line;
+    EXPECT_EQ(parse("v.scr /t").mode, kModeTest);
+    EXPECT_EQ(parse("v.scr /T").mode, kModeTest);
+}
+
+TEST(CommandLine, WindowHandles)
+{
+    EXPECT_EQ(parse("v.scr /c").mode, kModeConfigure);
+    EXPECT_EQ(parse("v.scr /c").parent, 0u);
+    for (const char* line : {"v.scr /c:1234", "v.scr /c 1234", "v.scr /C1234", "v.scr /config:1234x5"}) {
+        EXPECT_EQ(parse(line).mode, kModeConfigure) << line;
+        EXPECT_EQ(parse(line).parent, 1234u) << line;
+    }
+    EXPECT_EQ(parse("v.scr /c:7890").parent, 7890u);
+    EXPECT_EQ(parse("v.scr /p 66000").mode, kModePreview);
+    EXPECT_EQ(parse("v.scr /p 66000").parent, 66000u);
+    EXPECT_EQ(parse("v.scr /p1234").parent, 1234u);
+    EXPECT_EQ(parse("v.scr /p -42").parent, 42u);  // the minus is skipped like any non-digit
+    EXPECT_EQ(parse("v.scr /p").mode, kModePreview);
+    EXPECT_EQ(parse("v.scr /p").parent, 0u);
+    EXPECT_EQ(parse("v.scr /s 1234").parent, 999u);  // not read for run
+}
+
+TEST(CommandLine, ProgramNameIsSkippedWhole)
+{
+    EXPECT_EQ(parse("\"C:/Program Files/my-saver/v.scr\" /p 55").mode, kModePreview);
+    EXPECT_EQ(parse("\"C:/Program Files/my-saver/v.scr\" /p 55").parent, 55u);
+    EXPECT_EQ(parse("\"/usr/lib/-odd-/v\"").mode, kModeConfigure);
+    EXPECT_EQ(parse("\"unterminated /s").mode, kModeConfigure);
+    // Unquoted: the first blank ends the name; a '-' in a later argument counts.
+    EXPECT_EQ(parse("/usr/bin/vesiclar /s").mode, kModeRun);
+    EXPECT_EQ(parse("v.scr my-x /c").mode, kModeRun);        // the "-x" of an argument is taken
+    EXPECT_EQ(parse("v.scr some-path /c").mode, kModePreview);
+}
+
+TEST(CommandLine, OnlyTheFirstSwitchCounts)
+{
+    EXPECT_EQ(parse("v.scr /c /s").mode, kModeConfigure);
+    EXPECT_EQ(parse("v.scr /s /c:12").mode, kModeRun);
+}
+
+TEST(CommandLine, JoinRebuildsWhatAWindowsHostPasses)
+{
+    const char* argv[] = {"/opt/My Saver/vesiclar", "/p", "1234"};
+    EXPECT_EQ(joinCommandLine(3, argv), "\"/opt/My Saver/vesiclar\" /p 1234");
+    ScreensaverApp app;
+    EXPECT_EQ(parseCommandLine(app, joinCommandLine(3, argv)), kModePreview);
+    EXPECT_EQ(app.parentWindow, 1234u);
+    const char* plain[] = {"vesiclar"};
+    EXPECT_EQ(joinCommandLine(1, plain), "vesiclar");
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "app/settings.h"
+#include "data/text_tables.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+class SettingsPersistence : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::setSettingsStoreFile(folder.file("vesiclar/settings.ini"));
+        loadSettingsTable();
+        currentSettings = Settings{};
+        defaultSettings = Settings{};
+        initFactorySettings();
+    }
+    void TearDown() override { platform::setSettingsStoreFile(""); }
+
+    void writeStore(const std::string& text)
+    {
+        mkdir(folder.file("vesiclar").c_str(), 0700);
+        std::ofstream(folder.file("vesiclar/settings.ini"), std::ios::binary) << text;
+    }
+    std::string readStore()
+    {
+        std::ifstream in(folder.file("vesiclar/settings.ini"), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void expectFactory(const Settings& s)
+    {
+        EXPECT_TRUE(s.EnableMusic);
+        EXPECT_TRUE(s.ShowClock);
+        EXPECT_TRUE(s.ShowFlame);
+        EXPECT_FALSE(s.ShowFPS);
+        EXPECT_FALSE(s.VSync);
+        EXPECT_TRUE(s.UseDesktop);
+        EXPECT_FALSE(s.MouseExit);
+        EXPECT_TRUE(s.DefGamma);
+        EXPECT_TRUE(s.Random);
+        EXPECT_TRUE(s.TimeFormat);
+        EXPECT_FALSE(s.English);
+        EXPECT_EQ(s.Detail, 2);
+        EXPECT_EQ(s.Volume, 75);
+        EXPECT_EQ(s.Gamma, 50);
+        EXPECT_EQ(s.Width, 800);
+        EXPECT_EQ(s.Height, 600);
+        EXPECT_EQ(s.Depth, 32);
+        EXPECT_STREQ(s.Path, "");
+    }
+
+    ScratchFolder folder;
+};
+
+TEST_F(SettingsPersistence, EmptyStoreGivesTheFactoryValues)
+{
+    expectFactory(defaultSettings);
+    loadSettings();
+    expectFactory(currentSettings);
+}
+
+TEST_F(SettingsPersistence, SentinelsAndDefGamma)
+{
+    writeStore("ShowClock=2\nTimeFormat=7\nVolume=2000\nDepth=2001\nGamma=80\nDefGamma=1\nWidth=2\nHeight=1024\n"
+               "Path=C:\\Games\\Vesiclar\n");
+    loadSettings();
+    EXPECT_TRUE(currentSettings.ShowClock);   // 2 is the sentinel: absent
+    EXPECT_TRUE(currentSettings.TimeFormat);  // any other non-zero reads as true
+    EXPECT_EQ(currentSettings.Volume, 75);
+    EXPECT_EQ(currentSettings.Depth, 2001);
+    EXPECT_EQ(currentSettings.Gamma, 50);     // DefGamma forces it
+    EXPECT_EQ(currentSettings.Width, 800);
+    EXPECT_EQ(currentSettings.Height, 1024);
+    EXPECT_STREQ(currentSettings.Path, "C:\\Games\\Vesiclar");
+
+    writeStore("Gamma=80\nDefGamma=0\n");
+    loadSettings();
+    EXPECT_EQ(currentSettings.Gamma, 80);
+}
+
+TEST_F(SettingsPersistence, WrongTypesReadAsAbsent)
+{
+    writeStore("Volume=-5\nWidth=1e3\nHeight=4294967296\nDetail=\nShowFPS=yes\nDepth=16\r\nVSync=1\r\n");
+    loadSettings();
+    EXPECT_EQ(currentSettings.Volume, 75);
+    EXPECT_EQ(currentSettings.Width, 800);
+    EXPECT_EQ(currentSettings.Height, 600);
+    EXPECT_EQ(currentSettings.Detail, 2);
+    EXPECT_FALSE(currentSettings.ShowFPS);
+    EXPECT_EQ(currentSettings.Depth, 16);  // CR LF line ends are fine
+    EXPECT_TRUE(currentSettings.VSync);
+}
+
+TEST_F(SettingsPersistence, SaveThenReloadGivesEveryFieldBack)
+{
+    writeStore("Path=/home/someone/vesiclar\n");
+    loadSettings();
+    Settings& s = currentSettings;
+    s.EnableMusic = false;
+    s.ShowClock = false;
+    s.ShowFlame = false;
+    s.ShowFPS = true;
+    s.VSync = true;
+    s.UseDesktop = false;
+    s.MouseExit = true;
+    s.DefGamma = false;
+    s.Random = false;
+    s.TimeFormat = false;
+    s.English = true;
+    s.Detail = 1;
+    s.Volume = 33;
+    s.Gamma = 71;
+    s.Width = 1280;
+    s.Height = 720;
+    s.Depth = 16;
+    ASSERT_TRUE(saveSettings());
+    const Settings saved = s;
+    currentSettings = defaultSettings;
+    loadSettings();
+    EXPECT_EQ(std::memcmp(&saved, &currentSettings, sizeof saved), 0);
+    EXPECT_STREQ(currentSettings.Path, "/home/someone/vesiclar");
+    EXPECT_NE(readStore().find("Path=/home/someone/vesiclar\n"), std::string::npos);
+    EXPECT_NE(readStore().find("Gamma=71\n"), std::string::npos);
+}
+
+TEST_F(SettingsPersistence, SaveCreatesTheFolderAndWritesNoPath)
+{
+    ASSERT_TRUE(saveSettings());
+    const std::string text = readStore();
+    EXPECT_EQ(text.find("Path="), std::string::npos);
+    for (const char* name : {"ShowClock", "TimeFormat", "English", "Random", "EnableMusic", "UseDesktop", "ShowFlame",
+                             "DefGamma", "Width", "Height", "Depth", "Volume", "Gamma", "Detail", "VSync", "MouseExit",
+                             "ShowFPS"})
+        EXPECT_NE(text.find(std::string(name) + "="), std::string::npos) << name;
+    struct stat st{};
+    ASSERT_EQ(stat(folder.file("vesiclar/settings.ini.tmp").c_str(), &st), -1);  // no leftovers
+}
+
+TEST_F(SettingsPersistence, GarbageTruncatedAndHugeFilesGiveFactoryValues)
+{
+    writeStore(std::string("\x00\x01\xff\xfe=\n=\n\n\n====Width\nVolu", 26));
+    loadSettings();
+    expectFactory(currentSettings);
+
+    std::string huge(100u << 20, 'x');
+    huge.replace(0, 12, "Volume=10\n\n\n");
+    writeStore(huge);
+    const auto start = platform::counterTicks();
+    loadSettings();
+    const double seconds = double(platform::counterTicks() - start) / double(platform::counterFrequency());
+    expectFactory(currentSettings);
+    EXPECT_LT(seconds, 0.5);
+}
+
+TEST_F(SettingsPersistence, FailedSaveLeavesTheOldFile)
+{
+    writeStore("Volume=42\n");
+    // A folder where the temporary file should go makes the write fail, even for root.
+    mkdir(folder.file("vesiclar/settings.ini.tmp").c_str(), 0700);
+    currentSettings.Volume = 10;
+    EXPECT_FALSE(saveSettings());
+    EXPECT_EQ(readStore(), "Volume=42\n");
+    loadSettings();
+    EXPECT_EQ(currentSettings.Volume, 42);
+}
+
+TEST_F(SettingsPersistence, RestoreDefaultsKeepsLoadedVSyncAndPath)
+{
+    writeStore("VSync=1\nPath=p\nVolume=5\nUseDesktop=0\nWidth=1024\n");
+    loadSettings();
+    rebuildDefaultSettings();
+    EXPECT_TRUE(defaultSettings.VSync);
+    EXPECT_STREQ(defaultSettings.Path, "p");
+    EXPECT_EQ(defaultSettings.Volume, 75);
+    EXPECT_EQ(defaultSettings.Width, 800);
+    EXPECT_EQ(currentSettings.Width, 1024);
+}
+
+}  // namespace
