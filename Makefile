@@ -1,9 +1,10 @@
 # The two Quick-start commands: `make run` and `make test`. Both install what is missing first.
-BUILD  ?= build
-PRESET ?= default
-JOBS   ?= $(shell nproc)
+BUILD      ?= build
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 10
 
-.PHONY: all deps configure build run test bench fuzz screenshots install clean
+.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install clean
 
 all: build
 
@@ -11,7 +12,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake --preset $(PRESET)
+	cmake --preset default
 
 configure: deps $(BUILD)/CMakeCache.txt
 
@@ -21,12 +22,24 @@ build: configure
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: build
+# Every test: the suites of the main build, then each fuzz target for a short while.
+test: unit-test fuzz-test
+
+unit-test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+$(FUZZ_BUILD)/CMakeCache.txt:
+	cmake --preset fuzz
+
+fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+fuzz-test: fuzz
+	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@bash scripts/run-benchmarks.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)

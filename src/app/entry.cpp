@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/displays.h"
-#include "app/settings.h"
+#include "app/settings_store.h"
 #include "data/text_tables.h"
 #include "platform/platform.h"
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/settings.h"
+#include "app/settings_store.h"
 #include "data/text_tables.h"
 #include "platform/platform.h"
 #include "test_support.h"

@@ -30,11 +30,6 @@ extern Settings defaultSettings;
 
 // Fills the keyed fields from the default-settings table; VSync and Path are left alone.
 void applyDefaultKeys(Settings& record);
-// The stored values over currentSettings; absent or ill-typed values keep what is there.
-void loadSettings();
-// currentSettings to the store ("Path" is never written). False when the store could not be written.
-bool saveSettings();
-
 // Start-up step 1: currentSettings and defaultSettings hold the factory values.
 void initFactorySettings();
 // Start-up step 6: defaultSettings from the current record, factory values in every keyed field.

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of a fuzz build for a short while on its seed corpus.
+# Usage: run-fuzzers.sh BUILD_DIR [SECONDS_PER_TARGET]
+set -euo pipefail
+build=${1:-build-fuzz}
+seconds=${2:-10}
+status=0
+for target in "$build"/bin/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  corpus="$build/corpus/$name"
+  mkdir -p "$corpus"
+  seeds="$build/seeds/$name"
+  [ -d "$seeds" ] || seeds=""
+  if "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+       "$corpus" $seeds > "$build/$name.log" 2>&1; then
+    echo "fuzz: $name ran clean for ${seconds}s"
+  else
+    echo "fuzz: $name FAILED (see $build/$name.log)"; tail -n 40 "$build/$name.log"
+    status=1
+  fi
+done
+exit $status
