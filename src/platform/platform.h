@@ -91,3 +91,35 @@ bool displayAdapter(int index, AdapterInfo& out);
 bool desktopMode(int& width, int& height, int& bitsPerPixel);
 
 }  // namespace platform
+
+namespace platform {
+
+// ---- The current OpenGL context ---------------------------------------------------------------
+
+// What the render code needs from whoever made the current GL context: its entry points by name,
+// the swap interval of its drawable and the gamma ramp of its display. The maker of the context
+// (the full-screen window, the headless renderer) installs these right after making it current;
+// render/ reaches them only through glContextServices(). A null member means the service is
+// absent: that entry point or control does not exist for this context.
+struct GlContextServices {
+    // Address of a GL or window-system entry point by name; null when the driver lacks it.
+    void* (*procAddress)(const char* name) = nullptr;
+    // Swap interval of the current drawable: 0 free running, 1 wait for vertical retrace.
+    // False when the driver refused it.
+    bool (*setSwapInterval)(int interval) = nullptr;
+    // Hardware gamma ramp of the context's display, one exponent per channel (1 linear, below 1
+    // brighter, above 1 darker). False when the system refused the ramp.
+    bool (*setGamma)(float red, float green, float blue) = nullptr;
+};
+
+inline GlContextServices& glContextServicesSlot()
+{
+    static GlContextServices services;
+    return services;
+}
+
+// Replaces the services wholesale; pass {} when the context goes away.
+inline void setGlContextServices(const GlContextServices& services) { glContextServicesSlot() = services; }
+inline const GlContextServices& glContextServices() { return glContextServicesSlot(); }
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+
+#include "render/gl.h"
+
+// The pixel format the full-screen window asks for, for the platforms that choose one: RGBA,
+// drawn to a window, double buffered, 32 colour bits, 24 depth bits, 8 stencil bits.
+struct PixelFormatRequest {
+    uint16_t size = 40;        // bytes of the descriptor
+    uint16_t version = 1;
+    uint32_t flags = 0x25;     // draw to window | support OpenGL | double buffer
+    uint8_t pixelType = 0;     // RGBA
+    uint8_t colourBits = 32;
+    uint8_t depthBits = 24;
+    uint8_t stencilBits = 8;
+    uint8_t layerType = 0;     // main plane
+    bool doubleBuffer() const { return (flags & 0x01) != 0; }
+};
+inline constexpr PixelFormatRequest kPixelFormatRequest{};
+
+// The optional entry points of the current context, resolved by initGl. Kept in a namespace so
+// they never collide with the GL library's own exported symbols of the same names.
+namespace glext {
+
+// True only when all four buffer-object entry points resolved.
+extern bool vboAvailable;
+extern PFNGLGENBUFFERSARBPROC glGenBuffersARB;
+extern PFNGLBINDBUFFERARBPROC glBindBufferARB;
+extern PFNGLBUFFERDATAARBPROC glBufferDataARB;
+extern PFNGLBUFFERSUBDATAARBPROC glBufferSubDataARB;
+// The context's swap-interval control; null when the driver has none.
+extern bool (*swapIntervalEXT)(int interval);
+
+// Resolves the four buffer-object entry points through the platform and sets vboAvailable.
+bool resolveBufferObjects();
+
+}  // namespace glext
+
+// The exponent of the gamma ramp for the brightness setting (0..100, 50 neutral):
+// 0 gives 1.5 (darker), 50 gives 1.0, 100 gives 0.5 (brighter). Values outside 0..100 are taken
+// as the nearest end, so a damaged setting cannot produce a wild ramp.
+float gammaExponent(int32_t gamma);
+
+// Puts the current context into the start state every drawing step assumes, resolves the
+// optional entry points, applies VSync and, unless DefGamma is on, the gamma setting; logs each
+// step. Call once with the context current and its GlContextServices installed. False only when
+// no context is current (nothing can be drawn then).
+bool initGl();

@@ -1,0 +1,209 @@
+#include <cmath>
+
+#include "gl_fixture.h"
+#include "render/render_state.h"
+
+namespace {
+
+void expectNear(const Vector3& got, const Vector3& want)
+{
+    EXPECT_NEAR(got.x, want.x, 1e-6) << "x";
+    EXPECT_NEAR(got.y, want.y, 1e-6) << "y";
+    EXPECT_NEAR(got.z, want.z, 1e-6) << "z";
+}
+
+std::vector<GLfloat> matrix(GLenum which)
+{
+    std::vector<GLfloat> m(16);
+    glGetFloatv(which, m.data());
+    return m;
+}
+
+}  // namespace
+
+using RenderStateTest = GlTest;
+
+TEST_F(RenderStateTest, RotateVectorTurnsAgainstTheGlSense)
+{
+    Vector3 v{1, 0, 0};
+    rotateVector(v, {0, 0, 1}, 90);
+    expectNear(v, {0, -1, 0});
+
+    v = {1, 0, 0};
+    rotateVector(v, {0, 0, 1}, -90);
+    expectNear(v, {0, 1, 0});
+
+    // The axis need not be unit length, and the result is the transposed rotation.
+    v = {0, 1, 0};
+    rotateVector(v, {5, 0, 0}, 90);
+    expectNear(v, {0, 0, -1});
+
+    v = {2, 3, 4};
+    rotateVector(v, {1, 1, 1}, 120);  // a third of a turn about the diagonal cycles the axes
+    expectNear(v, {3, 4, 2});
+}
+
+TEST_F(RenderStateTest, RotateVectorLeavesEveryMatrixAsItWas)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(1, 2, 3);
+    glRotatef(30, 0, 1, 0);
+    const auto modelview = matrix(GL_MODELVIEW_MATRIX);
+    Vector3 v{1, 0, 0};
+    rotateVector(v, {0, 0, 1}, 90);
+    expectNear(v, {0, -1, 0});  // the loaded matrix does not leak into the result
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelview);
+    EXPECT_EQ(intState(GL_MODELVIEW_STACK_DEPTH), 1);
+
+    // On the projection stack it reads the projection matrix back, not the modelview one.
+    glMatrixMode(GL_PROJECTION);
+    glFrustum(-1, 1, -1, 1, 1, 10);
+    const auto projection = matrix(GL_PROJECTION_MATRIX);
+    v = {1, 0, 0};
+    rotateVector(v, {0, 0, 1}, 90);
+    expectNear(v, {0, -1, 0});
+    EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), projection);
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelview);
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_PROJECTION);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(RenderStateTest, SelectMatrixByNumber)
+{
+    selectMatrix(2);
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_PROJECTION);
+    selectMatrix(3);
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_PROJECTION);
+    selectMatrix(0);
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_TEXTURE);
+    selectMatrix(-1);
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_TEXTURE);
+    selectMatrix(1);
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_MODELVIEW);
+}
+
+TEST_F(RenderStateTest, SphereMapOffKeepsTheMode)
+{
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+    setSphereMap(false);
+    GLint mode = 0;
+    glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &mode);
+    EXPECT_EQ(mode, GL_OBJECT_LINEAR);
+
+    setSphereMap(true);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_T));
+    setSphereMap(false);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
+    for (GLenum coord : {GL_S, GL_T}) {
+        glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &mode);
+        EXPECT_EQ(mode, GL_SPHERE_MAP);
+    }
+}
+
+TEST_F(RenderStateTest, SwitchesBlendModesAndMaterials)
+{
+    setAlphaBlend();
+    EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
+    setAdditiveBlend();
+    EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+
+    setBlending(true);
+    setCulling(true);
+    setLighting(true);
+    setDepthTest(true);
+    setDepthWrite(false);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_CULL_FACE) && glIsEnabled(GL_LIGHTING) &&
+                glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), GL_FALSE);
+    setBlending(false);
+    setCulling(false);
+    setLighting(false);
+    setDepthTest(false);
+    setDepthWrite(true);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND) || glIsEnabled(GL_CULL_FACE) || glIsEnabled(GL_LIGHTING) ||
+                 glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), GL_TRUE);
+
+    GLfloat c[4];
+    setColour({0.25f, 0.5f, 0.75f}, 0.125f);
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_EQ(std::vector<GLfloat>(c, c + 4), (std::vector<GLfloat>{0.25f, 0.5f, 0.75f, 0.125f}));
+    setColour3({1, 0, 0.5f});
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_EQ(std::vector<GLfloat>(c, c + 3), (std::vector<GLfloat>{1, 0, 0.5f}));
+    setWhite();
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_EQ(std::vector<GLfloat>(c, c + 4), (std::vector<GLfloat>{1, 1, 1, 1}));
+
+    setSpecular({0.5f, 0.25f, 1});
+    setShininess(40);
+    for (GLenum face : {GL_FRONT, GL_BACK}) {
+        glGetMaterialfv(face, GL_SPECULAR, c);
+        EXPECT_EQ(std::vector<GLfloat>(c, c + 4), (std::vector<GLfloat>{0.5f, 0.25f, 1, 1}));
+        GLfloat s = 0;
+        glGetMaterialfv(face, GL_SHININESS, &s);
+        EXPECT_EQ(s, 40.0f);
+    }
+}
+
+TEST_F(RenderStateTest, MatrixHelpersComposeLikeGl)
+{
+    glMatrixMode(GL_MODELVIEW);
+    loadIdentity();
+    pushMatrix();
+    translate({1, 2, 3});
+    rotate({0, 0, 2}, 90);
+    scale({2, 3, 4});
+    scaleUniform(0.5f);
+    const auto ours = matrix(GL_MODELVIEW_MATRIX);
+    popMatrix();
+    EXPECT_EQ(intState(GL_MODELVIEW_STACK_DEPTH), 1);
+    glPushMatrix();
+    glTranslatef(1, 2, 3);
+    glRotatef(90, 0, 0, 1);
+    glScalef(1, 1.5f, 2);
+    const auto reference = matrix(GL_MODELVIEW_MATRIX);
+    glPopMatrix();
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(ours[i], reference[i], 1e-6) << i;
+}
+
+TEST_F(RenderStateTest, OverlayCoversAnEightHundredBySixHundredBox)
+{
+    glMatrixMode(GL_PROJECTION);
+    glFrustum(-1, 1, -1, 1, 1, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(0, 0, -5);
+    glEnable(GL_DEPTH_TEST);
+    const auto projection = matrix(GL_PROJECTION_MATRIX);
+    const auto modelview = matrix(GL_MODELVIEW_MATRIX);
+
+    beginOverlay2D();
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_MODELVIEW);
+    glDisable(GL_TEXTURE_2D);
+    setColour({0, 1, 0}, 1);
+    glBegin(GL_QUADS);  // the lower-left quarter of the box
+    vertex({0, 0, 0});
+    vertex({400, 0, 0});
+    vertex({400, 300, 0});
+    vertex({0, 300, 0});
+    glEnd();
+    endOverlay2D();
+
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_MODELVIEW);
+    EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), projection);
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelview);
+
+    const auto image = gl.readPixels();
+    const std::vector<uint8_t> green{0, 255, 0, 255}, black{0, 0, 0, 255};
+    EXPECT_EQ(pixelAt(image, 2, kHeight - 2), green);            // bottom left
+    EXPECT_EQ(pixelAt(image, kWidth / 2 - 2, kHeight / 2 + 2), green);
+    EXPECT_EQ(pixelAt(image, kWidth / 2 + 2, kHeight - 2), black);  // right of the quarter
+    EXPECT_EQ(pixelAt(image, 2, kHeight / 2 - 2), black);           // above it
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
