@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "app/offscreen_render.h"
+#include "test_support.h"
+
+namespace {
+
+bool parse(std::vector<const char*> args, RenderOptions& options, std::string& error)
+{
+    return parseRenderOptions(std::span<const char* const>(args.data(), args.size()), options, error);
+}
+
+}  // namespace
+
+TEST(RenderOptions, DefaultsAndEveryOption)
+{
+    RenderOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--render", "out"}, o, error)) << error;
+    EXPECT_EQ(o.directory, "out");
+    EXPECT_EQ(o.frames, 1);
+    EXPECT_EQ(o.width, 800);
+    EXPECT_EQ(o.height, 600);
+    EXPECT_FLOAT_EQ(o.dt, 1.0f / 30.0f);
+    EXPECT_FALSE(o.seeded);
+    EXPECT_EQ(o.startSet, -1);
+
+    ASSERT_TRUE(parse({"--frames", "12", "--render", "d", "--size", "155x115", "--dt", "0.05", "--seed", "4000000000",
+                       "--start", "dna", "--skip", "2.5", "--settings", "s.ini", "--clock", "23:59:58"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.frames, 12);
+    EXPECT_EQ(o.width, 155);
+    EXPECT_EQ(o.height, 115);
+    EXPECT_FLOAT_EQ(o.dt, 0.05f);
+    EXPECT_TRUE(o.seeded);
+    EXPECT_EQ(o.seed, 4000000000u);
+    EXPECT_EQ(o.startSet, 2);
+    EXPECT_FLOAT_EQ(o.skip, 2.5f);
+    EXPECT_EQ(o.settingsFile, "s.ini");
+    EXPECT_EQ(o.clockSeconds, 23 * 3600 + 59 * 60 + 58);
+    ASSERT_TRUE(parse({"--render", "d", "--start", "core"}, o, error));
+    EXPECT_EQ(o.startSet, 0);
+    ASSERT_TRUE(parse({"--render", "d", "--start", "cells"}, o, error));
+    EXPECT_EQ(o.startSet, 1);
+}
+
+TEST(RenderOptions, RejectsWhatCannotBeRendered)
+{
+    RenderOptions o;
+    std::string error;
+    const std::vector<std::vector<const char*>> bad = {
+        {},
+        {"--render"},
+        {"--render", ""},
+        {"--render", "a", "--render", "b"},
+        {"--render", "a", "--frames", "0"},
+        {"--render", "a", "--frames", "3x"},
+        {"--render", "a", "--size", "800"},
+        {"--render", "a", "--size", "0x600"},
+        {"--render", "a", "--size", "800x99999"},
+        {"--render", "a", "--dt", "-1"},
+        {"--render", "a", "--dt", "nan"},
+        {"--render", "a", "--seed", "-3"},
+        {"--render", "a", "--seed", "4294967296"},
+        {"--render", "a", "--start", "nucleus"},
+        {"--render", "a", "--skip"},
+        {"--render", "a", "--clock", "24:00:00"},
+        {"--render", "a", "--bogus"},
+        {"--render", "a", "stray"},
+    };
+    for (const auto& args : bad) {
+        error.clear();
+        EXPECT_FALSE(parse(args, o, error)) << (args.empty() ? "(none)" : args.back());
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}
+
+TEST(PngWriter, WritesTopRowFirstAndFailsOnAnUnwritablePath)
+{
+    ScratchFolder folder;
+    const int w = 3, h = 2;
+    // GL order: bottom row first.
+    const uint8_t rgba[w * h * 4] = {10, 20, 30, 255, 11, 21, 31, 255, 12, 22, 32, 255,
+                                     200, 0, 0, 0, 0, 200, 0, 0, 0, 0, 200, 0};
+    const std::string path = folder.file("f.png");
+    ASSERT_TRUE(writePng(path, rgba, w, h));
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+    EXPECT_EQ(image.width, 3u);
+    EXPECT_EQ(image.height, 2u);
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    const std::vector<uint8_t> expected = {200, 0, 0, 0, 200, 0, 0, 0, 200, 10, 20, 30, 11, 21, 31, 12, 22, 32};
+    EXPECT_EQ(pixels, expected);
+
+    EXPECT_FALSE(writePng(folder.file("missing/f.png"), rgba, w, h));
+    EXPECT_FALSE(writePng(folder.file("g.png"), rgba, 0, h));
+}
