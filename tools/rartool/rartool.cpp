@@ -1,0 +1,192 @@
+// rartool: packs, lists, tests and extracts RAR 2.0 archives with the project's own reader and writer.
+#include "archive_writer.h"
+
+#include "data/archive.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: rartool pack OUT.rar DIR [--compress] [--solid]\n"
+                 "       rartool list ARCHIVE\n"
+                 "       rartool extract ARCHIVE NAME [OUT]\n"
+                 "       rartool test ARCHIVE\n");
+    return 2;
+}
+
+bool readWholeFile(const char* path, std::vector<uint8_t>& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad() && bytes.size() <= UINT32_MAX;
+}
+
+bool writeWholeFile(const std::string& path, const uint8_t* bytes, size_t count)
+{
+    FILE* f = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = count == 0 || std::fwrite(bytes, 1, count, f) == count;
+    if (f != stdout)
+        ok = std::fclose(f) == 0 && ok;
+    else
+        ok = std::fflush(f) == 0 && ok;
+    return ok;
+}
+
+int pack(int argc, char** argv)
+{
+    if (argc < 4)
+        return usage();
+    PackOptions options;
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--compress") == 0)
+            options.compress = true;
+        else if (std::strcmp(argv[i], "--solid") == 0)
+            options.solid = true;
+        else
+            return usage();
+    }
+    if (options.compress) {
+        std::fprintf(stderr, "rartool: --compress is not built yet\n");
+        return 1;
+    }
+    std::vector<PackItem> items;
+    std::string error;
+    if (!collectPackItems(argv[3], items, error)) {
+        std::fprintf(stderr, "rartool: %s\n", error.c_str());
+        return 1;
+    }
+    const std::vector<uint8_t> archive = writeArchive(items, options);
+    if (!writeWholeFile(argv[2], archive.data(), archive.size())) {
+        std::fprintf(stderr, "rartool: %s: cannot write\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}
+
+bool loadArchive(const char* path, std::vector<uint8_t>& bytes, ArchiveSpan& span)
+{
+    if (!readWholeFile(path, bytes)) {
+        std::fprintf(stderr, "rartool: %s: cannot read\n", path);
+        return false;
+    }
+    span = {bytes.data(), uint32_t(bytes.size()), 0};
+    return true;
+}
+
+int list(int argc, char** argv)
+{
+    if (argc != 3)
+        return usage();
+    std::vector<uint8_t> bytes;
+    ArchiveSpan span;
+    if (!loadArchive(argv[2], bytes, span))
+        return 1;
+    ArchiveReader reader;
+    if (!reader.begin(span)) {
+        std::fprintf(stderr, "rartool: %s: %s\n", argv[2], describeArchiveStatus(reader.status()));
+        return 1;
+    }
+    ArchiveEntry entry;
+    while (reader.next(entry))
+        std::printf("%s %u 0x%02X 0x%04X %u %u %08X\n", entry.name, entry.versionNeeded, entry.method, entry.flags,
+                    entry.packedSize, entry.unpackedSize, entry.fileCrc);
+    return 0;
+}
+
+int extract(int argc, char** argv)
+{
+    if (argc != 4 && argc != 5)
+        return usage();
+    std::vector<uint8_t> bytes;
+    ArchiveSpan span;
+    if (!loadArchive(argv[2], bytes, span))
+        return 1;
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    ArchiveStatus why = ArchiveStatus::Ok;
+    if (!extractArchiveEntry(span, argv[3], &data, &size, &why)) {
+        std::fprintf(stderr, "%s: %s\n", argv[3], describeArchiveStatus(why));
+        return 1;
+    }
+    std::string out;
+    if (argc == 5) {
+        out = argv[4];
+    } else {
+        out = argv[3];
+        const size_t cut = out.find_last_of("\\/");
+        if (cut != std::string::npos)
+            out = out.substr(cut + 1);
+    }
+    const bool written = writeWholeFile(out, data, size);
+    std::free(data);
+    if (!written) {
+        std::fprintf(stderr, "%s: cannot write\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int test(int argc, char** argv)
+{
+    if (argc != 3)
+        return usage();
+    std::vector<uint8_t> bytes;
+    ArchiveSpan span;
+    if (!loadArchive(argv[2], bytes, span))
+        return 1;
+    ArchiveReader reader;
+    if (!reader.begin(span)) {
+        std::printf("%s: %s\n", argv[2], describeArchiveStatus(reader.status()));
+        std::printf("0 passed, 1 failed\n");
+        return 1;
+    }
+    unsigned passed = 0;
+    unsigned failed = 0;
+    ArchiveEntry entry;
+    while (reader.next(entry)) {
+        uint8_t* data = nullptr;
+        uint32_t size = 0;
+        const ArchiveStatus status = reader.extract(entry, true, &data, &size);
+        std::free(data);
+        if (entry.isDirectory() && status == ArchiveStatus::Ok)
+            continue;
+        if (status == ArchiveStatus::Ok) {
+            ++passed;
+        } else {
+            ++failed;
+            std::printf("%s: %s\n", entry.name, describeArchiveStatus(status));
+        }
+    }
+    std::printf("%u passed, %u failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return usage();
+    const std::string command = argv[1];
+    if (command == "pack")
+        return pack(argc, argv);
+    if (command == "list")
+        return list(argc, argv);
+    if (command == "extract")
+        return extract(argc, argv);
+    if (command == "test")
+        return test(argc, argv);
+    return usage();
+}
