@@ -19,6 +19,7 @@ struct RenderOptions {
     std::string settingsFile;
     // The clock overlay shows this time of day plus the simulated seconds, so frames repeat exactly.
     int32_t clockSeconds = 10 * 3600 + 8 * 60 + 30;
+    bool withoutBufferObjects = false;  // as on a driver without the buffer-object entry points
 };
 
 extern const char* const kRenderUsage;
@@ -30,5 +31,5 @@ bool parseRenderOptions(std::span<const char* const> args, RenderOptions& option
 // Runs the render; 0 on success, otherwise non-zero after one line on stderr.
 int renderOffscreen(const RenderOptions& options);
 
-// Rows bottom-up as GL reads them, RGBA 8 bits per channel; written top-down as an RGB PNG.
+// RGBA, 8 bits per channel, rows top first; written as an RGB PNG (alpha dropped).
 bool writePng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height);

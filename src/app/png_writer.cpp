@@ -25,7 +25,7 @@ bool writePng(const std::string& path, const uint8_t* rgba, int32_t width, int32
         png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
-        for (int32_t y = height - 1; y >= 0; --y) {
+        for (int32_t y = 0; y < height; ++y) {
             const uint8_t* src = rgba + static_cast<size_t>(y) * width * 4;
             for (int32_t x = 0; x < width; ++x) {
                 row[3 * x] = src[4 * x];

@@ -22,6 +22,9 @@ struct LocalTime {
     int second = 0;  // 0..59
 };
 LocalTime localTime();
+// Pins localTime() to *fixed (copied) until called again with null, which returns to the system
+// clock. The off-screen renderer keeps the clock in step with its simulated time this way.
+void setLocalTimeOverride(const LocalTime* fixed);
 
 // ---- Files and folders ------------------------------------------------------------------------
 

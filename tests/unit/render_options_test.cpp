@@ -3,9 +3,11 @@
 #include <png.h>
 
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "app/offscreen_render.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -82,11 +84,10 @@ TEST(RenderOptions, RejectsWhatCannotBeRendered)
     }
 }
 
-TEST(PngWriter, WritesTopRowFirstAndFailsOnAnUnwritablePath)
+TEST(PngWriter, WritesRgbRowsInOrderAndFailsOnAnUnwritablePath)
 {
     ScratchFolder folder;
     const int w = 3, h = 2;
-    // GL order: bottom row first.
     const uint8_t rgba[w * h * 4] = {10, 20, 30, 255, 11, 21, 31, 255, 12, 22, 32, 255,
                                      200, 0, 0, 0, 0, 200, 0, 0, 0, 0, 200, 0};
     const std::string path = folder.file("f.png");
@@ -100,9 +101,30 @@ TEST(PngWriter, WritesTopRowFirstAndFailsOnAnUnwritablePath)
     image.format = PNG_FORMAT_RGB;
     std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
-    const std::vector<uint8_t> expected = {200, 0, 0, 0, 200, 0, 0, 0, 200, 10, 20, 30, 11, 21, 31, 12, 22, 32};
+    const std::vector<uint8_t> expected = {10, 20, 30, 11, 21, 31, 12, 22, 32, 200, 0, 0, 0, 200, 0, 0, 0, 200};
     EXPECT_EQ(pixels, expected);
 
     EXPECT_FALSE(writePng(folder.file("missing/f.png"), rgba, w, h));
     EXPECT_FALSE(writePng(folder.file("g.png"), rgba, 0, h));
+}
+
+TEST(LocalTimeOverride, PinsTheClockUntilReleased)
+{
+    const platform::LocalTime fixed{23, 59, 58};
+    platform::setLocalTimeOverride(&fixed);
+    const platform::LocalTime pinned = platform::localTime();
+    EXPECT_EQ(pinned.hour, 23);
+    EXPECT_EQ(pinned.minute, 59);
+    EXPECT_EQ(pinned.second, 58);
+    platform::setLocalTimeOverride(nullptr);
+    // Released: the system clock again, read on both sides of the call.
+    const time_t before = time(nullptr);
+    const platform::LocalTime now = platform::localTime();
+    const time_t after = time(nullptr);
+    tm a{}, b{};
+    localtime_r(&before, &a);
+    localtime_r(&after, &b);
+    const int seconds = now.hour * 3600 + now.minute * 60 + now.second;
+    EXPECT_TRUE(seconds == a.tm_hour * 3600 + a.tm_min * 60 + a.tm_sec ||
+                seconds == b.tm_hour * 3600 + b.tm_min * 60 + b.tm_sec);
 }

@@ -21,8 +21,20 @@ uint64_t counterTicks()
 
 uint64_t counterFrequency() { return 1000000000u; }
 
+namespace {
+bool gLocalTimeFixed = false;
+LocalTime gFixedLocalTime;
+}  // namespace
+
+void setLocalTimeOverride(const LocalTime* fixed)
+{
+    gLocalTimeFixed = fixed != nullptr;
+    if (fixed) gFixedLocalTime = *fixed;
+}
+
 LocalTime localTime()
 {
+    if (gLocalTimeFixed) return gFixedLocalTime;
     const time_t now = time(nullptr);
     tm parts{};
     localtime_r(&now, &parts);
