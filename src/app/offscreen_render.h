@@ -20,6 +20,7 @@ struct RenderOptions {
     // The clock overlay shows this time of day plus the simulated seconds, so frames repeat exactly.
     int32_t clockSeconds = 10 * 3600 + 8 * 60 + 30;
     bool withoutBufferObjects = false;  // as on a driver without the buffer-object entry points
+    bool bitmaps = false;               // frame-NNNNN.bmp instead of .png
 };
 
 extern const char* const kRenderUsage;
@@ -33,3 +34,5 @@ int renderOffscreen(const RenderOptions& options);
 
 // RGBA, 8 bits per channel, rows top first; written as an RGB PNG (alpha dropped).
 bool writePng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height);
+// The same as a 24-bit Windows bitmap (the form the executable's picture resources take).
+bool writeBmp(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height);

@@ -16,7 +16,8 @@ const char* const kRenderUsage =
     "    --skip SECONDS   simulated time to run before the first written frame\n"
     "    --settings FILE  read the settings from FILE instead of the user's\n"
     "    --clock HH:MM:SS time of day the clock starts from (default 10:08:30)\n"
-    "    --no-buffer-objects  draw as on a driver without vertex buffer objects\n";
+    "    --no-buffer-objects  draw as on a driver without vertex buffer objects\n"
+    "    --bmp            write 24-bit BMP pictures instead of PNG\n";
 
 namespace {
 
@@ -106,6 +107,8 @@ bool parseRenderOptions(std::span<const char* const> args, RenderOptions& option
                 s < 0 || s > 59)
                 return error = "--clock wants HH:MM:SS", false;
             options.clockSeconds = h * 3600 + m * 60 + s;
+        } else if (std::strcmp(word, "--bmp") == 0) {
+            options.bitmaps = true;
         } else if (std::strcmp(word, "--no-buffer-objects") == 0) {
             options.withoutBufferObjects = true;
         } else if (std::strcmp(word, "--render") == 0) {

@@ -33,7 +33,8 @@ TEST(RenderOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.startSet, -1);
 
     ASSERT_TRUE(parse({"--frames", "12", "--render", "d", "--size", "155x115", "--dt", "0.05", "--seed", "4000000000",
-                       "--start", "dna", "--skip", "2.5", "--settings", "s.ini", "--clock", "23:59:58"},
+                       "--start", "dna", "--skip", "2.5", "--settings", "s.ini", "--clock", "23:59:58", "--bmp",
+                       "--no-buffer-objects"},
                       o, error))
         << error;
     EXPECT_EQ(o.frames, 12);
@@ -46,6 +47,8 @@ TEST(RenderOptions, DefaultsAndEveryOption)
     EXPECT_FLOAT_EQ(o.skip, 2.5f);
     EXPECT_EQ(o.settingsFile, "s.ini");
     EXPECT_EQ(o.clockSeconds, 23 * 3600 + 59 * 60 + 58);
+    EXPECT_TRUE(o.bitmaps);
+    EXPECT_TRUE(o.withoutBufferObjects);
     ASSERT_TRUE(parse({"--render", "d", "--start", "core"}, o, error));
     EXPECT_EQ(o.startSet, 0);
     ASSERT_TRUE(parse({"--render", "d", "--start", "cells"}, o, error));
@@ -105,6 +108,25 @@ TEST(PngWriter, WritesRgbRowsInOrderAndFailsOnAnUnwritablePath)
     EXPECT_EQ(pixels, expected);
 
     EXPECT_FALSE(writePng(folder.file("missing/f.png"), rgba, w, h));
+
+    // The bitmap form: 24-bit, rows bottom first, each padded to 4 bytes, blue green red.
+    ASSERT_TRUE(writeBmp(folder.file("f.bmp"), rgba, w, h));
+    FILE* f = std::fopen(folder.file("f.bmp").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> bmp(200);
+    bmp.resize(std::fread(bmp.data(), 1, bmp.size(), f));
+    std::fclose(f);
+    ASSERT_EQ(bmp.size(), 54u + 2 * 12);
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(bmp[18], 3);
+    EXPECT_EQ(bmp[22], 2);
+    EXPECT_EQ(bmp[28], 24);
+    const std::vector<uint8_t> bottomRow(bmp.begin() + 54, bmp.begin() + 66);
+    const std::vector<uint8_t> bottomExpected = {0, 0, 200, 0, 200, 0, 200, 0, 0, 0, 0, 0};
+    EXPECT_EQ(bottomRow, bottomExpected);
+    EXPECT_EQ(bmp[66], 30);  // top row, first pixel: blue first
+    EXPECT_EQ(bmp[68], 10);
+    EXPECT_FALSE(writeBmp(folder.file("missing/f.bmp"), rgba, w, h));
     EXPECT_FALSE(writePng(folder.file("g.png"), rgba, 0, h));
 }
 
