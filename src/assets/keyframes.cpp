@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "data/data_file.h"
+
 namespace {
 
 constexpr size_t kMaxLine = 127;
@@ -131,4 +133,11 @@ size_t parseKeyframes(KeyframeTrack& track, std::span<const uint8_t> text)
             break;
     }
     return reader.position();
+}
+
+void parseKeyframes(KeyframeTrack& track, DataFile& file)
+{
+    if (!file.data || file.position >= file.size)
+        return;
+    file.position += static_cast<uint32_t>(parseKeyframes(track, {file.data + file.position, file.size - file.position}));
 }

@@ -8,6 +8,8 @@
 #include "math/quaternion.h"
 #include "math/vector3.h"
 
+class DataFile;
+
 // One key of a camera flight. The tangent and the two control quaternions are derived after
 // loading; the file only supplies time, hold flag, position and orientation.
 class Keyframe {
@@ -31,3 +33,7 @@ using KeyframeTrack = std::vector<std::unique_ptr<Keyframe>>;
 // half-read key with a zero orientation). Lines longer than 127 characters are cut there.
 // Returns the number of bytes consumed (the parse stops after "ENDKEYS").
 size_t parseKeyframes(KeyframeTrack& track, std::span<const uint8_t> text);
+
+// The same over an open file, from its read position to its end; the position moves past what
+// was parsed.
+void parseKeyframes(KeyframeTrack& track, DataFile& file);

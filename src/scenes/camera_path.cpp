@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "data/data_file.h"
 #include "data/log.h"
 #include "math/random.h"
 #include "render/gl.h"
@@ -110,7 +111,20 @@ bool isPlayableTrack(const KeyframeTrack& track)
     return true;
 }
 
-CameraPath::CameraPath()
+namespace {
+
+bool readArchiveFile(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    DataFile file;
+    if (!file.open(path.c_str()))
+        return false;
+    bytes.assign(file.data, file.data + file.size);
+    return true;
+}
+
+}  // namespace
+
+CameraPath::CameraPath() : readFile(readArchiveFile)
 {
     tint.x = 1.0f - 0.7f * randomUnit();
     tint.y = 1.0f - 0.7f * randomUnit();

@@ -155,3 +155,31 @@ TEST(Keyframes, ReturnsWhereTheParseStopped)
 }
 
 }  // namespace
+
+#include "data/data_file.h"
+
+namespace {
+
+TEST(Keyframes, ParsesAnOpenFileFromItsReadPosition)
+{
+    std::string text = "keyframe\ntime 9\nend\nkeyframe\ntime 4\nend\nENDKEYS\ntrailer";
+    DataFile file;
+    file.data = reinterpret_cast<uint8_t*>(text.data());
+    file.size = static_cast<uint32_t>(text.size());
+    file.owned = false;
+    file.position = 20;  // the second block
+    KeyframeTrack track;
+    parseKeyframes(track, file);
+    ASSERT_EQ(track.size(), 1u);
+    EXPECT_EQ(track[0]->time, 4.0f);
+    EXPECT_EQ(file.position, text.find("trailer"));
+    parseKeyframes(track, file);
+    EXPECT_EQ(track.size(), 1u);
+    file.position = file.size;
+    parseKeyframes(track, file);
+    EXPECT_EQ(track.size(), 1u);
+    file.data = nullptr;
+    file.size = 0;
+}
+
+}  // namespace
