@@ -4,6 +4,7 @@
 // linked per build: linux/ (SDL2, X11, GTK3) or win32/; headless/ adds an off-screen GL context.
 // Every function states its contract; none throws.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -68,6 +69,18 @@ std::string settingsStoreFile();
 void* loadLibrary(const std::string& path);
 void* librarySymbol(void* library, const char* name);
 void freeLibrary(void* library);
+
+// Creates a new file in `directory` named `prefix` plus a unique part, readable and writable only
+// by this user, writes `bytes` into it and closes it. `path` (capacity bytes, NUL-terminated) holds
+// the name from before the file exists until it is removed, so a signal handler reading it can
+// always remove what was made. False, with nothing left on disk and `path` empty, on any failure.
+bool writeTempFile(char* path, size_t capacity, const std::string& directory, const char* prefix,
+                   std::span<const uint8_t> bytes);
+// Removes the file; does nothing for an empty path. Safe to call from a signal handler.
+void deleteFile(const char* path);
+// Loads a library image held only in memory (an anonymous file called `name`), for when no folder
+// lets code be loaded from it. Null when that fails or the system cannot do it.
+void* loadLibraryFromMemory(std::span<const uint8_t> bytes, const char* name);
 
 // ---- Web --------------------------------------------------------------------------------------
 

@@ -1,0 +1,172 @@
+#include "audio/music_player.h"
+
+#include <string>
+
+#include "audio/engine/audio_engine.h"
+#include "data/log.h"
+#include "data/resources.h"
+#include "data/settings.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The audio library's entry points, resolved by name in this order.
+struct EntryPoints {
+    AudioErrorGetCodeFn errorGetCode = nullptr;
+    AudioInitFn init = nullptr;
+    AudioFreeFn free = nullptr;
+    AudioStreamCreateFileFn streamCreateFile = nullptr;
+    AudioStreamPlayFn streamPlay = nullptr;
+    AudioSetVolumeFn setVolume = nullptr;
+    AudioStartFn start = nullptr;
+    AudioStopFn stop = nullptr;
+    AudioGetVolumeFn getVolume = nullptr;
+};
+
+void* libraryModule = nullptr;
+char libraryPath[260] = {};  // read by removeMusicLibraryCopy, possibly from a signal handler
+uint32_t savedVolume = 0;
+uint32_t musicStream = 0;
+EntryPoints entry;
+std::span<const uint8_t> libraryImage;
+
+template <typename Fn>
+void resolve(const char* name, Fn& slot)
+{
+    Log& log = Log::instance();
+    log.write("Load BASS function <").write(name).write("> ...");
+    slot = reinterpret_cast<Fn>(platform::librarySymbol(libraryModule, name));
+    if (!slot)
+        log.write("error!..");
+    log.done();
+}
+
+std::string errorCode()
+{
+    // A library without its error call still gets a line, with a code it can never report.
+    return entry.errorGetCode ? std::to_string(entry.errorGetCode()) : std::string("-1");
+}
+
+// A private file copy first; where the temporary folder does not allow loading code, an anonymous
+// in-memory file instead.
+void* loadLibraryCopy(std::span<const uint8_t> image)
+{
+    if (image.empty())
+        return nullptr;
+    void* module = nullptr;
+    if (platform::writeTempFile(libraryPath, sizeof libraryPath, platform::tempDirectory(), "bas", image)) {
+        module = platform::loadLibrary(libraryPath);
+        // The loaded mapping keeps the code; removing the file now leaves nothing behind even when
+        // the process is killed.
+        removeMusicLibraryCopy();
+    }
+    if (!module)
+        module = platform::loadLibraryFromMemory(image, "bas");
+    return module;
+}
+
+void unloadLibrary()
+{
+    if (entry.setVolume)
+        entry.setVolume(savedVolume);
+    if (entry.stop)
+        entry.stop();
+    if (entry.free)
+        entry.free();
+    musicStream = 0;
+    entry = {};
+    if (libraryModule) {
+        platform::freeLibrary(libraryModule);
+        libraryModule = nullptr;
+        removeMusicLibraryCopy();
+    }
+}
+
+}  // namespace
+
+void removeMusicLibraryCopy()
+{
+    platform::deleteFile(libraryPath);
+    libraryPath[0] = '\0';
+}
+
+void setMusicLibraryImage(std::span<const uint8_t> bytes) { libraryImage = bytes; }
+
+MusicPlayer::MusicPlayer() = default;
+
+MusicPlayer::~MusicPlayer()
+{
+    // The library reads musicData in place: it must be gone before the bytes are freed.
+    if (libraryModule)
+        unloadLibrary();
+}
+
+bool MusicPlayer::start(void* window, void* /*instance*/)
+{
+    if (!currentSettings.EnableMusic || libraryModule)
+        return true;
+    Log& log = Log::instance();
+    libraryModule = loadLibraryCopy(libraryImage.empty() ? findResource("BASS", 128) : libraryImage);
+    if (!libraryModule) {
+        log.write("Error: Can't load BASS.DLL\n");
+        return false;
+    }
+    log.done();
+
+    resolve("BASS_ErrorGetCode", entry.errorGetCode);
+    resolve("BASS_Init", entry.init);
+    resolve("BASS_Free", entry.free);
+    resolve("BASS_StreamCreateFile", entry.streamCreateFile);
+    resolve("BASS_StreamPlay", entry.streamPlay);
+    resolve("BASS_SetVolume", entry.setVolume);
+    resolve("BASS_Start", entry.start);
+    resolve("BASS_Stop", entry.stop);
+    resolve("BASS_GetVolume", entry.getVolume);
+
+    log.write("Initialize BASS...");
+    // A missing entry point is skipped rather than called; without BASS_Init the run is silent.
+    if (!entry.init || !entry.init(1, 44100, 0, window, nullptr))
+        return true;
+    if (entry.start)
+        entry.start();
+    savedVolume = entry.getVolume ? entry.getVolume() : 100;
+    if (entry.setVolume)
+        entry.setVolume(static_cast<uint32_t>(currentSettings.Volume));
+    log.done();
+    return true;
+}
+
+void MusicPlayer::play()
+{
+    // A second play would reopen musicData under the stream still reading it.
+    if (!currentSettings.EnableMusic || musicStream != 0)
+        return;
+    Log& log = Log::instance();
+    log.write("Open music file...");
+    if (!musicData.open("music.ogg")) {
+        log.write("error!\n");
+        return;
+    }
+    log.done();
+
+    log.write("Play music...");
+    musicStream = entry.streamCreateFile
+                      ? entry.streamCreateFile(1, musicData.data, 0, static_cast<uint32_t>(musicData.size), 0)
+                      : 0;
+    if (musicStream == 0) {
+        log.write("BASS_StreamCreateFile : Error Code ").write(errorCode()).write("...");
+        return;
+    }
+    if (!entry.streamPlay || !entry.streamPlay(musicStream, 0, kAudioStreamLoop)) {
+        log.write("BASS_StreamPlay : Error Code ").write(errorCode()).write("...");
+        return;
+    }
+    log.done();
+}
+
+void MusicPlayer::stop()
+{
+    if (!currentSettings.EnableMusic)
+        return;
+    unloadLibrary();
+}
