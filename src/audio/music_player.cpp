@@ -27,6 +27,7 @@ void* libraryModule = nullptr;
 char libraryPath[260] = {};  // read by removeMusicLibraryCopy, possibly from a signal handler
 uint32_t savedVolume = 0;
 uint32_t musicStream = 0;
+bool outputStarted = false;  // BASS_Init succeeded: stop has something to undo
 EntryPoints entry;
 std::span<const uint8_t> libraryImage;
 
@@ -67,12 +68,16 @@ void* loadLibraryCopy(std::span<const uint8_t> image)
 
 void unloadLibrary()
 {
-    if (entry.setVolume)
-        entry.setVolume(savedVolume);
-    if (entry.stop)
-        entry.stop();
-    if (entry.free)
-        entry.free();
+    // Only a started output has a volume to put back: savedVolume is what the library reported then.
+    if (outputStarted) {
+        if (entry.setVolume)
+            entry.setVolume(savedVolume);
+        if (entry.stop)
+            entry.stop();
+        if (entry.free)
+            entry.free();
+    }
+    outputStarted = false;
     musicStream = 0;
     entry = {};
     if (libraryModule) {
@@ -127,6 +132,7 @@ bool MusicPlayer::start(void* window, void* /*instance*/)
     // A missing entry point is skipped rather than called; without BASS_Init the run is silent.
     if (!entry.init || !entry.init(1, 44100, 0, window, nullptr))
         return true;
+    outputStarted = true;
     if (entry.start)
         entry.start();
     savedVolume = entry.getVolume ? entry.getVolume() : 100;
