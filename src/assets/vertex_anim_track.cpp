@@ -1,0 +1,139 @@
+#include "assets/vertex_anim_track.h"
+
+#include <cmath>
+
+#include "data/data_file.h"
+#include "data/log.h"
+#include "render/gl_setup.h"
+
+bool VertexAnimTrack::createBuffer()
+{
+    GLuint name = 0;
+    glext::glGenBuffersARB(1, &name);
+    if (name == 0)
+        return false;
+    vertexBuffer = name;
+    glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
+    glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(interleaved.size() * sizeof(float)),
+                           interleaved.data(), GL_STREAM_DRAW_ARB);
+    return true;
+}
+
+bool VertexAnimTrack::loadBytes(const std::string& path, std::span<const uint8_t> bytes)
+{
+    Log& log = Log::instance();
+    log.write("Load vertex animation track <" + path + "> ...");
+    std::string reason;
+    if (!parse(bytes, &reason)) {
+        log.write("failed: " + reason + "\n");
+        return false;
+    }
+    if (glext::vboAvailable) {
+        log.write(" Create vertex buffer object ...");
+        if (!createBuffer()) {
+            clear();
+            log.write("failed: no buffer object\n");
+            return false;
+        }
+    }
+    log.done();
+    return true;
+}
+
+bool VertexAnimTrack::load(const std::string& path)
+{
+    DataFile file;
+    if (!file.open(path.c_str())) {
+        clear();
+        Log::instance().write("Load vertex animation track <" + path + "> ...failed: missing\n");
+        return false;
+    }
+    return loadBytes(path, {file.data, file.size});
+}
+
+void VertexAnimTrack::advance(float dt)
+{
+    // A clock pushed below zero or to NaN by its caller restarts rather than indexing outside the keys.
+    if (!(clock >= 0.0f && clock < 10.0f))
+        clock = 0;
+    int k = static_cast<int>(clock);
+    if (k >= kKeyCount)
+        k = 0;
+    const int next = k + 1 == kKeyCount ? 0 : k + 1;
+    const float t = clock - static_cast<float>(k);
+    const float t2 = t * t;
+    const float t3 = t * t2;
+    const float h00 = 2 * t3 - 3 * t2 + 1;
+    const float h10 = t3 - 2 * t2 + t;
+    const float h01 = -2 * t3 + 3 * t2;
+    const float h11 = t3 - t2;
+
+    const float* p0 = keyPositions[k].data();
+    const float* p1 = keyPositions[next].data();
+    const float* m0 = keyPositionTangents[k].data();
+    const float* m1 = keyPositionTangents[next].data();
+    const float* n0 = keyNormals[k].data();
+    const float* n1 = keyNormals[next].data();
+    const float* q0 = keyNormalTangents[k].data();
+    const float* q1 = keyNormalTangents[next].data();
+    float* pos = positions.data();
+    float* nrm = normals.data();
+    float* uv = texCoords.data();
+    float* out = interleaved.data();
+    const uint32_t count = vertexCount;
+    for (uint32_t i = 0; i < count; ++i, out += 8) {
+        float s[3];
+        for (int c = 0; c < 3; ++c) {
+            const size_t j = size_t(i) * 3 + c;
+            const float p = h00 * p0[j] + h10 * m0[j] + h01 * p1[j] + h11 * m1[j];
+            const float n = h00 * n0[j] + h10 * q0[j] + h01 * n1[j] + h11 * q1[j];
+            pos[j] = out[c] = p;
+            nrm[j] = out[3 + c] = n;
+            s[c] = p + n;
+        }
+        // Texture coordinates from the direction of position + normal: a cheap environment look.
+        const float length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+        const float u = length > 0 ? s[0] / length / 2 : 0.0f;
+        const float v = length > 0 ? s[1] / length / 2 : 0.0f;
+        uv[2 * i] = out[6] = u;
+        uv[2 * i + 1] = out[7] = v;
+    }
+
+    if (vertexBuffer && glext::vboAvailable) {
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
+        glext::glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, 0,
+                                  static_cast<GLsizeiptrARB>(interleaved.size() * sizeof(float)), interleaved.data());
+    }
+
+    clock += dt;
+    if (clock >= 10.0f)
+        clock = 0;
+}
+
+void VertexAnimTrack::bindArrays() const
+{
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    if (vertexBuffer && glext::vboAvailable) {
+        const auto offset = [](size_t bytes) { return reinterpret_cast<const void*>(bytes); };
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
+        glVertexPointer(3, GL_FLOAT, 32, offset(0));
+        glTexCoordPointer(2, GL_FLOAT, 32, offset(24));
+        glNormalPointer(GL_FLOAT, 32, offset(12));
+        return;
+    }
+    // Client memory: no buffer may stay bound, or the pointers would be read as offsets into it.
+    if (glext::glBindBufferARB)
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glVertexPointer(3, GL_FLOAT, 0, positions.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, texCoords.data());
+    glNormalPointer(GL_FLOAT, 0, normals.data());
+}
+
+void VertexAnimTrack::drawFrame() const
+{
+    if (empty())
+        return;
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, indices.data());
+}
