@@ -6,6 +6,7 @@
 #include "app/settings_store.h"
 #include "data/text_tables.h"
 #include "platform/platform.h"
+#include "ui/settings_dialog.h"
 
 int32_t startUp(ScreensaverApp& app, const std::string& commandLine)
 {
@@ -36,12 +37,23 @@ int notBuiltYet(int32_t mode)
     return 2;
 }
 
+// The settings dialog; OK saves what the next run reads.
+int runConfigure(const ScreensaverApp& app)
+{
+    if (runSettingsDialog(app.parentWindow, saveSettings) < 0) {
+        std::fprintf(stderr, "vesiclar: the settings dialog needs a display (is DISPLAY set?)\n");
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int dispatchMode(ScreensaverApp& app)
 {
     switch (app.mode) {
     case kModeConfigure:
+        return runConfigure(app);
     case kModePreview:
     case kModeRun:
     case kModeTest:

@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "platform/dialog_ids.h"
+
 namespace platform {
 
 // ---- Time -------------------------------------------------------------------------------------
@@ -137,5 +139,103 @@ inline GlContextServices& glContextServicesSlot()
 // Replaces the services wholesale; pass {} when the context goes away.
 inline void setGlContextServices(const GlContextServices& services) { glContextServicesSlot() = services; }
 inline const GlContextServices& glContextServices() { return glContextServicesSlot(); }
+
+// ---- Display modes ----------------------------------------------------------------------------
+
+struct DisplayMode {
+    int width = 0;         // pixels
+    int height = 0;        // pixels
+    int bitsPerPixel = 0;  // 32 for the 24-bit-depth visuals X11 reports
+    int refreshRate = 0;   // Hz; 0 when unknown
+};
+
+// Mode `index` (from 0) of the primary display, in the order the driver lists them, so modes that
+// differ only in refresh rate come next to each other; false past the last one or without a display.
+bool displayMode(int index, DisplayMode& out);
+
+}  // namespace platform
+
+namespace platform {
+
+// ---- Dialogs ----------------------------------------------------------------------------------
+// (control ids of the templates: platform/dialog_ids.h)
+
+// Templates of the program's modal dialogs.
+constexpr int kSettingsDialogTemplate = 101;
+constexpr int kAboutBoxTemplate = 105;
+
+// Slider notification codes, as a trackbar sends them with its scroll message.
+enum SliderCode : int {
+    kSliderLineUp = 0,
+    kSliderLineDown = 1,
+    kSliderPageUp = 2,
+    kSliderPageDown = 3,
+    kSliderThumbPosition = 4,
+    kSliderThumbTrack = 5,
+    kSliderTop = 6,
+    kSliderBottom = 7,
+    kSliderEndTrack = 8,
+};
+
+class DialogHandler;
+
+// A shown dialog, its controls addressed by their template ids. It only carries out what the
+// handler decides; calls naming an id the template does not have are ignored.
+class DialogView {
+public:
+    virtual ~DialogView() = default;
+
+    virtual void setCaption(const std::string& text) = 0;
+    virtual void setText(int id, const std::string& text) = 0;
+    virtual void setChecked(int id, bool checked) = 0;  // checkboxes and radio buttons
+    virtual bool isChecked(int id) const = 0;
+    virtual void setEnabled(int id, bool enabled) = 0;
+
+    // Combo boxes: entries in insertion order, the selection an index or -1 for none.
+    virtual void comboReset(int id) = 0;
+    virtual void comboAdd(int id, const std::string& text) = 0;
+    virtual void comboSelect(int id, int index) = 0;
+    virtual int comboSelection(int id) const = 0;
+
+    // Sliders: integer positions within [min, max]; page is the step of a click in the channel.
+    virtual void sliderSetRange(int id, int min, int max) = 0;
+    virtual void sliderSetPosition(int id, int position) = 0;
+    virtual void sliderSetPage(int id, int page) = 0;
+    virtual int sliderPosition(int id) const = 0;
+
+    // Layout, in pixels: a control moved by (dx, dy) keeping its size; the dialog resized keeping
+    // its position. A view whose layout manager places controls itself may have nothing to do.
+    virtual void moveControl(int id, int dx, int dy) = 0;
+    virtual void resizeDialog(int dwidth, int dheight) = 0;
+    virtual void setVisible(bool visible) = 0;
+    // The template's picture from its image bytes (a BMP file, or a bitmap resource without the
+    // file header); empty bytes show nothing. A view whose template carries the picture ignores it.
+    virtual void setPicture(std::span<const uint8_t> image) = 0;
+
+    // Ends the modal loop; runDialog returns `result`.
+    virtual void endDialog(int result) = 0;
+    // Another template, modal and owned by this dialog; returns its result.
+    virtual int runChildDialog(int templateId, DialogHandler& handler) = 0;
+    // Opens the address in the user's browser; failures are not reported.
+    virtual void openWebAddress(const std::string& url) = 0;
+    // A modal error message owned by this dialog.
+    virtual void showError(const std::string& text) = 0;
+};
+
+// The portable behaviour of one dialog. Each returns true when it handled the message.
+class DialogHandler {
+public:
+    virtual ~DialogHandler() = default;
+
+    virtual bool onInitDialog(DialogView& view) = 0;
+    // A button, checkbox or radio button was used; Escape and the close box send id 2 (Cancel).
+    virtual bool onCommand(DialogView& view, int id) = 0;
+    // The user moved one of the sliders; `code` is a SliderCode.
+    virtual bool onSlider(DialogView&, int /*code*/) { return false; }
+};
+
+// Shows a template modally with `handler` as its behaviour, owned by the native window `owner`
+// (0 for none). Returns the value passed to endDialog, or -1 when no dialog can be shown.
+int runDialog(int templateId, DialogHandler& handler, uintptr_t owner);
 
 }  // namespace platform

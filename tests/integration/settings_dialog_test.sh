@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The settings dialog on a private X server: an access key ticks "Show FPS", a mouse click on OK
+# saves, and the settings file holds it; Escape after a change writes nothing; Enter is OK even
+# while a checkbox has the focus.
+# Usage: settings_dialog_test.sh path/to/vesiclar
+set -euo pipefail
+
+bin=$(realpath "$1")
+work=$(mktemp -d /tmp/vesiclar-dialog-XXXXXX)
+xvfb_pid=""
+app_pid=""
+
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$settings" ] && { echo "--- settings file:" >&2; cat "$settings" >&2; }
+    exit 1
+}
+
+# A display number nobody holds; Xvfb itself refuses a taken one, so try a few.
+for n in $(seq 140 190); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        xdpyinfo >/dev/null 2>&1 && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    xdpyinfo >/dev/null 2>&1 && break
+    kill "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "no X server could be started"
+
+export HOME="$work" XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
+settings="$work/config/vesiclar/settings.ini"
+
+# Starts the dialog and leaves its window id in $window.
+open_dialog() {
+    "$bin" "$@" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    window=""
+    for _ in $(seq 100); do
+        window=$(xdotool search --onlyvisible --name '^Vesiclar Configuration$' 2>/dev/null | head -1 || true)
+        [ -n "$window" ] && break
+        kill -0 "$app_pid" 2>/dev/null || fail "vesiclar ended before its dialog showed: $(cat "$work/app.log")"
+        sleep 0.1
+    done
+    [ -n "$window" ] || fail "the dialog did not appear"
+    xdotool windowfocus --sync "$window"
+    sleep 0.3
+}
+
+# Waits for the dialog's process to end and checks it ended well.
+closed() {
+    for _ in $(seq 50); do
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$app_pid" 2>/dev/null && fail "the dialog did not close"
+    wait "$app_pid" || fail "vesiclar exited with $?"
+    app_pid=""
+}
+
+value() { sed -n "s/^$1=//p" "$settings"; }
+
+# 1. Tick "Show FPS" with its access key, click OK with the mouse (bottom-right button).
+open_dialog
+xdotool key alt+s
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove --window "$window" $((WIDTH - 52)) $((HEIGHT - 26)) click 1
+closed
+[ -f "$settings" ] || fail "OK wrote no settings file"
+[ "$(value ShowFPS)" = 1 ] || fail "ShowFPS is '$(value ShowFPS)', expected 1"
+[ "$(value EnableMusic)" = 1 ] || fail "EnableMusic is '$(value EnableMusic)', expected 1"
+[ "$(value Volume)" = 75 ] || fail "Volume is '$(value Volume)', expected 75"
+[ "$(value TimeFormat)" = 1 ] || fail "TimeFormat is '$(value TimeFormat)', expected 1"
+
+# 2. Untick "Enable Music", then Escape: the file stays as it was.
+cp "$settings" "$work/before.ini"
+open_dialog /c
+xdotool key alt+m
+xdotool key Escape
+closed
+cmp -s "$settings" "$work/before.ini" || fail "Escape changed the settings file"
+
+# 3. The next run shows what was saved, and Enter is OK while a checkbox has the focus.
+open_dialog
+xdotool key alt+v    # VSync on, the focus now on its checkbox
+xdotool key Return
+closed
+[ "$(value ShowFPS)" = 1 ] || fail "ShowFPS was not kept from the first run"
+[ "$(value VSync)" = 1 ] || fail "VSync is '$(value VSync)', expected 1"
+
+echo "settings dialog: OK saves, Escape cancels, Enter is OK"
