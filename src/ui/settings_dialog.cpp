@@ -60,10 +60,7 @@ std::string aboutButtonText() { return getText("about") + "..."; }
 
 std::span<const uint8_t> dialogPicture()
 {
-    for (const char* type : {"BITMAP", "Bitmap"})
-        if (std::span<const uint8_t> image = findResource(type, kDialogPictureBitmap); !image.empty())
-            return image;
-    return {};
+    return findResource("BITMAP", kDialogPictureBitmap);
 }
 
 SettingsDialog::SettingsDialog(std::function<bool()> save, std::string webAddress, DisplayModeSource modes)

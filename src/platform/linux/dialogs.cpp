@@ -11,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/linux/bitmap_file.h"
 #include "platform/linux/mnemonics.h"
 #include "platform/platform.h"
 
@@ -42,39 +43,6 @@ std::string utf8(const std::string& text)
         return std::string(text.size(), '?');
     std::string out(converted, written);
     g_free(converted);
-    return out;
-}
-
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-
-void put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-// A bitmap resource lacks the 14-byte file header an image loader expects; rebuild it.
-std::vector<uint8_t> asBmpFile(std::span<const uint8_t> image)
-{
-    if (image.size() >= 2 && image[0] == 'B' && image[1] == 'M')
-        return {image.begin(), image.end()};
-    if (image.size() < 40)
-        return {};
-    const uint32_t headerSize = le32(image.data());
-    const uint32_t bits = image[14] | (image[15] << 8);
-    const uint32_t compression = le32(image.data() + 16);
-    uint32_t colours = le32(image.data() + 32);
-    if (colours == 0 && bits <= 8)
-        colours = 1u << bits;
-    uint32_t masks = (compression == 3 && headerSize == 40) ? 12 : 0;
-    const uint64_t offset = 14ull + headerSize + masks + 4ull * colours;
-    if (headerSize < 40 || offset > 14ull + image.size())
-        return {};
-    std::vector<uint8_t> out{'B', 'M'};
-    put32(out, static_cast<uint32_t>(14 + image.size()));
-    put32(out, 0);
-    put32(out, static_cast<uint32_t>(offset));
-    out.insert(out.end(), image.begin(), image.end());
     return out;
 }
 
