@@ -72,6 +72,8 @@ bool namesEqual(const char* a, const char* b)
 ArchiveReader::ArchiveReader() = default;
 ArchiveReader::~ArchiveReader() = default;
 
+const UnpackCounters* ArchiveReader::counters() const { return unpack_ ? &unpackCounters(*unpack_) : nullptr; }
+
 bool ArchiveReader::begin(const ArchiveSpan& archive)
 {
     span_ = archive;

@@ -72,6 +72,7 @@ struct ArchiveEntry {
 };
 
 struct UnpackState;
+struct UnpackCounters;
 struct UnpackStateDeleter {
     void operator()(UnpackState* state) const;
 };
@@ -100,6 +101,8 @@ public:
     ArchiveStatus extract(const ArchiveEntry& entry, bool wantOutput, uint8_t** outData, uint32_t* outSize);
 
     ArchiveStatus status() const { return status_; }
+    // What the decoder met so far in this walk; null before the first compressed entry.
+    const UnpackCounters* counters() const;
 
 private:
     ArchiveReader(const ArchiveReader&) = delete;

@@ -1,5 +1,7 @@
 #include "archive_writer.h"
 
+#include "rar_encoder.h"
+
 #include "data/archive.h"
 #include "data/crc32.h"
 
@@ -13,6 +15,7 @@ namespace {
 constexpr uint32_t kFixedDosTime = (27u << 25) | (1u << 21) | (1u << 16);
 constexpr uint8_t kHostSystem = 2;
 constexpr uint8_t kVersion = 20;
+constexpr uint8_t kMethodCompressed = 0x33;
 
 void put16(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -69,17 +72,60 @@ std::vector<uint8_t> writeArchive(const std::vector<PackItem>& items, const Pack
     put32(out, 0);
     sealHeader(out, header);
 
-    for (const PackItem& item : items) {
+    // Compress first: in a solid stream an entry's tables may travel at the end of the one before.
+    std::vector<std::vector<uint8_t>> packed(items.size());
+    std::vector<bool> compressed(items.size(), false);
+    RarEncoder encoder;
+    if (options.compress && options.solid) {
+        // Every non-empty file joins the stream; a stored one would leave a gap in the window.
+        std::vector<size_t> members;
+        encoder.beginStream();
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i].directory || items[i].bytes.empty())
+                continue;
+            encoder.encodeEntry(items[i].bytes.data(), items[i].bytes.size());
+            members.push_back(i);
+        }
+        std::vector<std::vector<uint8_t>> streams = encoder.finishStream();
+        for (size_t k = 0; k < members.size(); ++k) {
+            packed[members[k]] = std::move(streams[k]);
+            compressed[members[k]] = true;
+        }
+    } else if (options.compress) {
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i].directory || items[i].bytes.empty())
+                continue;
+            encoder.beginStream();
+            encoder.encodeEntry(items[i].bytes.data(), items[i].bytes.size());
+            std::vector<uint8_t> bytes = std::move(encoder.finishStream()[0]);
+            if (bytes.size() < items[i].bytes.size()) {
+                packed[i] = std::move(bytes);
+                compressed[i] = true;
+            }
+        }
+    }
+
+    bool streamStarted = false;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const PackItem& item = items[i];
         if (item.directory) {
             putEntry(out, item.name, kEntryHasData | kEntryDirectoryMask, 0, 0, 0, kMethodStored, 0x10);
             continue;
         }
         const uint32_t size = uint32_t(item.bytes.size());
         const uint32_t crc = crc32(item.bytes.data(), item.bytes.size());
-        putEntry(out, item.name, kEntryHasData, size, size, crc, kMethodStored, 0x20);
-        out.insert(out.end(), item.bytes.begin(), item.bytes.end());
+        if (compressed[i]) {
+            const uint16_t flags = kEntryHasData | (streamStarted ? kEntrySolid : 0);
+            putEntry(out, item.name, flags, uint32_t(packed[i].size()), size, crc, kMethodCompressed, 0x20);
+            out.insert(out.end(), packed[i].begin(), packed[i].end());
+            streamStarted = options.solid;
+        } else {
+            putEntry(out, item.name, kEntryHasData, size, size, crc, kMethodStored, 0x20);
+            out.insert(out.end(), item.bytes.begin(), item.bytes.end());
+        }
     }
-    (void)stats;
+    if (stats != nullptr)
+        *stats = encoder.stats();
     return out;
 }
 

@@ -57,10 +57,6 @@ int pack(int argc, char** argv)
         else
             return usage();
     }
-    if (options.compress) {
-        std::fprintf(stderr, "rartool: --compress is not built yet\n");
-        return 1;
-    }
     std::vector<PackItem> items;
     std::string error;
     if (!collectPackItems(argv[3], items, error)) {
