@@ -86,7 +86,7 @@ closed
 
 # 2. Untick "Enable Music", then Escape: the file stays as it was.
 cp "$settings" "$work/before.ini"
-open_dialog /c
+open_dialog /c:4242   # an owner handle that names no window
 xdotool key alt+m
 xdotool key Escape
 closed

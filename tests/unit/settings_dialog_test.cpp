@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/entry.h"
 #include "app/settings_store.h"
 #include "data/text_tables.h"
 #include "fake_dialog_view.h"
@@ -479,6 +480,25 @@ TEST_F(AboutBoxTest, ShortTextLeavesTheRestEmptyAndButtonsEndIt)
     EXPECT_EQ(view.result, kCancel);
     EXPECT_TRUE(box.onCommand(view, kOk));
     EXPECT_EQ(view.result, kOk);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConfigureMode, WithoutADisplayItSaysSoAndFails)
+{
+    // Never a window from a unit test, whatever the environment holds.
+    setenv("DISPLAY", "", 1);
+    loadSettingsTable();
+    loadStringTable();
+    ScreensaverApp app;
+    app.mode = kModeConfigure;
+    AboutBox box;
+    EXPECT_EQ(platform::runDialog(platform::kAboutBoxTemplate, box, 0), -1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(dispatchMode(app), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("display"), std::string::npos);
 }
 
 }  // namespace

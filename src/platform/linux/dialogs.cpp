@@ -159,7 +159,6 @@ private:
     static gboolean onDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
     static gboolean onStop(gpointer self);
 
-    int templateId_;
     DialogHandler& handler_;
     GtkWidget* dialog_ = nullptr;
     GtkWidget* pictureFrame_ = nullptr;
@@ -176,7 +175,7 @@ private:
 };
 
 GtkDialogView::GtkDialogView(int templateId, DialogHandler& handler, GtkWindow* parent, uintptr_t foreignOwner)
-    : templateId_(templateId), handler_(handler), foreignOwner_(foreignOwner)
+    : handler_(handler), foreignOwner_(foreignOwner)
 {
     // Buttons along the bottom as the templates have them, whatever the desktop prefers for dialogs.
     dialog_ = GTK_WIDGET(g_object_new(GTK_TYPE_DIALOG, "use-header-bar", FALSE, nullptr));
