@@ -145,6 +145,27 @@ TEST_F(InitGlTest, OneMissingBufferEntryPointDisablesBufferObjects)
     gHiddenName = nullptr;
 }
 
+TEST(HeadlessContext, CanPlayADriverWithoutBufferObjects)
+{
+    platform::HeadlessGl gl;
+    EXPECT_FALSE(gl.create(0, 16));
+    EXPECT_FALSE(gl.isValid());
+    ASSERT_TRUE(gl.create(16, 16, false)) << gl.error();
+    currentSettings = {};
+    const size_t before = logText().size();
+    initGl();
+    EXPECT_FALSE(glext::vboAvailable);
+    EXPECT_EQ(glext::glGenBuffersARB, nullptr);
+    EXPECT_NE(platform::glContextServices().procAddress("glGenLists"), nullptr);
+    EXPECT_NE(logText().substr(before).find("extension not supported ...VBO disable ...done\n"), std::string::npos);
+
+    gl.destroy();
+    EXPECT_EQ(platform::glContextServices().procAddress, nullptr);  // services leave with the context
+    ASSERT_TRUE(gl.create(16, 16)) << gl.error();
+    initGl();
+    EXPECT_TRUE(glext::vboAvailable);
+}
+
 TEST_F(InitGlTest, GammaFollowsTheBrightnessUnlessDefault)
 {
     currentSettings.DefGamma = true;

@@ -275,6 +275,23 @@ TEST_F(TextureGlTest, JpegTopRowEndsUpAtVOne)
     EXPECT_GT(bottom[2], 200);
 }
 
+TEST_F(TextureGlTest, OddSizedImagesAreScaledToPowersOfTwo)
+{
+    Texture texture;
+    ASSERT_TRUE(texture.loadBytes("textures\\odd.jpg", jpegBytes(20, 12, 3, redOverBlue(20, 12))));
+    texture.bind();
+    GLint width = 0, height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    EXPECT_GT(width, 0);
+    EXPECT_GT(height, 0);
+    EXPECT_EQ(width & (width - 1), 0);
+    EXPECT_EQ(height & (height - 1), 0);
+    const auto image = drawTextured(texture);
+    EXPECT_GT(pixelAt(image, kWidth / 2, 4)[0], 200);  // still upright
+    EXPECT_GT(pixelAt(image, kWidth / 2, kHeight - 5)[2], 200);
+}
+
 TEST_F(TextureGlTest, TgaIsUploadedAsRgba)
 {
     // 2 x 2, rows bottom first as stored: bottom red, green; top blue, white with alpha 128.

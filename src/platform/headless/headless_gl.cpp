@@ -20,8 +20,23 @@ namespace {
 #define EGL_PLATFORM_SURFACELESS_MESA 0x31DD
 #endif
 
+// The services are plain functions, so whether the current context offers buffer objects is
+// kept here; makeCurrent() sets it for the context it switches to.
+bool gBufferObjects = true;
+
+bool isBufferObjectEntry(const char* name)
+{
+    for (const char* entry : {"glGenBuffersARB", "glBindBufferARB", "glBufferDataARB", "glBufferSubDataARB"}) {
+        if (std::strcmp(name, entry) == 0)
+            return true;
+    }
+    return false;
+}
+
 void* headlessProcAddress(const char* name)
 {
+    if (!gBufferObjects && isBufferObjectEntry(name))
+        return nullptr;
     return reinterpret_cast<void*>(eglGetProcAddress(name));
 }
 
@@ -101,7 +116,7 @@ HeadlessGl::HeadlessGl() = default;
 
 HeadlessGl::~HeadlessGl() { destroy(); }
 
-bool HeadlessGl::create(int width, int height)
+bool HeadlessGl::create(int width, int height, bool bufferObjects)
 {
     destroy();
     if (width <= 0 || height <= 0) {
@@ -142,6 +157,7 @@ bool HeadlessGl::create(int width, int height)
     }
     display_ = display;
     context_ = context;
+    bufferObjects_ = bufferObjects;
     width_ = width;
     height_ = height;
 
@@ -166,6 +182,7 @@ bool HeadlessGl::create(int width, int height)
     glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    gBufferObjects = bufferObjects_;
     setGlContextServices(headlessServices());
     error_ = "";
     return true;
@@ -200,6 +217,7 @@ bool HeadlessGl::makeCurrent()
                         static_cast<EGLContext>(context_)))
         return false;
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    gBufferObjects = bufferObjects_;
     setGlContextServices(headlessServices());
     return true;
 }

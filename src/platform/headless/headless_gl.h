@@ -26,8 +26,9 @@ public:
     HeadlessGl& operator=(const HeadlessGl&) = delete;
 
     // False, with the reason in error(), when no EGL display, config, context or complete
-    // framebuffer could be had; nothing is left current then.
-    bool create(int width, int height);
+    // framebuffer could be had; nothing is left current then. Without bufferObjects the
+    // context's services deny the four ARB buffer-object entry points, as a driver lacking them.
+    bool create(int width, int height, bool bufferObjects = true);
     void destroy();
 
     bool isValid() const { return context_ != nullptr; }
@@ -51,6 +52,7 @@ private:
     unsigned framebuffer_ = 0;
     unsigned colourBuffer_ = 0;
     unsigned depthStencilBuffer_ = 0;
+    bool bufferObjects_ = true;
     int width_ = 0;
     int height_ = 0;
     const char* error_ = "";
