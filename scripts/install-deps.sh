@@ -10,6 +10,7 @@ packages=(
   libjpeg-dev libpng-dev zlib1g-dev libogg-dev libvorbis-dev
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
+  libxdamage-dev
   xvfb xdotool x11-utils x11-xserver-utils imagemagick
 )
 

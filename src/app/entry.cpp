@@ -1,8 +1,10 @@
 #include "app/entry.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/displays.h"
+#include "app/preview.h"
 #include "app/settings_store.h"
 #include "data/text_tables.h"
 #include "platform/platform.h"
@@ -31,12 +33,6 @@ int32_t startUp(ScreensaverApp& app, const std::string& commandLine)
 
 namespace {
 
-int notBuiltYet(int32_t mode)
-{
-    std::fprintf(stderr, "vesiclar: %s is not built yet\n", modeName(mode));
-    return 2;
-}
-
 // The settings dialog; OK saves what the next run reads.
 int runConfigure(const ScreensaverApp& app)
 {
@@ -49,15 +45,23 @@ int runConfigure(const ScreensaverApp& app)
 
 }  // namespace
 
-int dispatchMode(ScreensaverApp& app)
+int dispatchMode(ScreensaverApp& app, const RunTarget& target)
 {
     switch (app.mode) {
     case kModeConfigure:
         return runConfigure(app);
     case kModePreview:
+        runPreview(app);
+        return 0;
     case kModeRun:
     case kModeTest:
-        return notBuiltYet(app.mode);
+        if (!platform::videoAvailable()) {
+            std::fprintf(stderr, "vesiclar: cannot open the display%s; the screensaver needs X11\n",
+                         std::getenv("DISPLAY") ? "" : " ($DISPLAY is not set)");
+            return 1;
+        }
+        run(app, target);
+        return 0;
     default:
         return 0;
     }

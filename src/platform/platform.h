@@ -239,3 +239,129 @@ public:
 int runDialog(int templateId, DialogHandler& handler, uintptr_t owner);
 
 }  // namespace platform
+
+namespace platform {
+
+// ---- Video: the run's windows and its GL context (Linux: SDL2 on X11) -------------------------
+
+// Opens the windowing system once; false when there is no display (no $DISPLAY, or the server
+// cannot be reached). Every call below that needs a display fails softly without one.
+bool videoAvailable();
+
+// The run's OpenGL window: borderless, above other windows, not yet shown, at (x, y) with the
+// given size (full screen when that is exactly the first display). Double-buffered RGBA, 24-bit
+// depth and 8-bit stencil, or the closest the system offers. Its GL context is made current.
+// Null when the window or its context cannot be made. At most one GL window exists.
+void* createGlWindow(int x, int y, int width, int height);
+
+// GL in a window another program owns (the screensaver host's window, or the root window), in
+// that window's own visual. Its context is made current. Null when the window is not there or
+// has no GL visual. Its GlContextServices are installed; the host owns the screen, so the
+// gamma service only records (see setGamma).
+void* attachGlWindow(uint64_t nativeWindow);
+
+// A black cover window over (x, y, width, height), visible at once, above other windows; it
+// repaints itself and its input never reaches the run. Null when it cannot be made.
+void* createCoverWindow(int x, int y, int width, int height);
+
+void showWindow(void* window);
+void focusWindow(void* window);
+// Client-area size of a window; 0 × 0 for a null window.
+void windowClientSize(void* window, int& width, int& height);
+// Destroys a window made above (a foreign window is only let go, never destroyed).
+void closeWindow(void* window);
+
+// No context current; the GL window's context deleted and its services cleared. Safe to call
+// when there is none.
+void destroyGlContext();
+// Presents the GL window's back buffer.
+void swapBuffers();
+// Swaps presented through swapBuffers since the process started.
+uint64_t presentedFrames();
+
+// ---- Input -------------------------------------------------------------------------------------
+
+enum class EventType {
+    Other,      // nothing the run reacts to (painting, focus, cover-window input, ...)
+    KeyDown,    // any key, autorepeat included
+    SystemKey,  // a key with Alt held, Alt itself or F10: the system's own keys
+    ButtonDown, // button: 1 left, 2 middle, 3 right, 4 and up the others
+    Motion,     // x, y: pointer position in the GL window's client coordinates
+    Close,      // the GL window is being closed or was destroyed
+};
+
+struct Event {
+    EventType type = EventType::Other;
+    int button = 0;
+    int x = 0, y = 0;
+};
+
+// Takes one queued event without waiting; false when the queue is empty. Events of cover
+// windows come back as Other.
+bool pollEvent(Event& event);
+
+// The cursor over the run's windows. A counter as the classic desktop keeps it: each hide takes
+// one off, each show adds one, the cursor is visible while the counter is 0 or more. Returns the
+// new counter.
+int showCursor(bool show);
+// Moves the pointer to (x, y) of the window's client area.
+void warpPointer(void* window, int x, int y);
+
+// ---- Display mode ------------------------------------------------------------------------------
+
+// Switches the first display to width × height. The depth cannot change on X11 and is kept.
+// False (and nothing changed) when the display does not offer that size; the run then goes on in
+// the current mode. The mode in force before is kept and put back by restoreDisplayMode, and by
+// the process's normal exit if nobody did.
+bool setDisplayMode(int width, int height, int bitsPerPixel);
+void restoreDisplayMode();
+
+// ---- Gamma -------------------------------------------------------------------------------------
+
+constexpr int kGammaEntries = 256;
+// Red, then green, then blue: 256 entries each.
+struct GammaRamp {
+    uint16_t entries[3 * kGammaEntries] = {};
+    const uint16_t* red() const { return entries; }
+    const uint16_t* green() const { return entries + kGammaEntries; }
+    const uint16_t* blue() const { return entries + 2 * kGammaEntries; }
+};
+
+// Entry k of channel c is (k / 256)^e_c × 65536 in double precision, truncated, low 16 bits.
+// Exponent 1 is the linear ramp k × 256; below 1 brightens, above 1 darkens.
+GammaRamp gammaRamp(float redExponent, float greenExponent, float blueExponent);
+
+// Puts gammaRamp(e_r, e_g, e_b) on the displays and says whether the system took it. The ramp in
+// force before the first call is read and kept for restoreGamma. Only while the run's own
+// full-screen GL window exists; otherwise (a host's window, the off-screen renderer) nothing is
+// changed, the ramp is only remembered (lastGammaRamp), and false is returned.
+bool setGamma(float redExponent, float greenExponent, float blueExponent);
+// The last ramp setGamma was asked for; false when it was never called.
+bool lastGammaRamp(GammaRamp& ramp);
+// Puts back the ramp that was in force before the first setGamma, or the linear ramp when that
+// could not be read or was unusable (all zero or not rising). No effect when setGamma never
+// changed the displays. Also done by the process's normal exit if nobody did.
+void restoreGamma();
+
+// ---- Stop requests -----------------------------------------------------------------------------
+
+// From now on SIGTERM, SIGINT and SIGHUP only raise a flag that the run's loop polls, so the
+// teardown still restores the display.
+void installStopSignals();
+bool stopRequested();
+
+// ---- Preview -----------------------------------------------------------------------------------
+
+// A still picture, rows top first, pixels 0x00RRGGBB.
+struct PreviewImage {
+    int width = 0, height = 0;
+    std::span<const uint32_t> pixels;
+};
+
+// Makes a child window filling the client area of `parent` (a native window handle) and paints
+// `image` at its top-left corner whenever it is exposed, the rest black. Returns false at once
+// when the window cannot be made (no display, no or an invalid parent); otherwise returns true
+// once the window has gone away (its parent was destroyed or it was closed).
+bool runPreviewWindow(uint64_t parent, const PreviewImage& image);
+
+}  // namespace platform

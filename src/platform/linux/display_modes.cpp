@@ -8,19 +8,6 @@
 
 namespace platform {
 
-namespace {
-
-bool videoAvailable()
-{
-    static const bool ready = [] {
-        const char* display = std::getenv("DISPLAY");
-        return display && *display && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    }();
-    return ready;
-}
-
-}  // namespace
-
 bool displayMode(int index, DisplayMode& out)
 {
     if (!videoAvailable() || index < 0 || index >= SDL_GetNumDisplayModes(0))

@@ -7,22 +7,9 @@
 
 namespace platform {
 
-namespace {
-
-bool videoReady()
-{
-    static const bool ready = [] {
-        const char* display = std::getenv("DISPLAY");
-        return display && *display && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    }();
-    return ready;
-}
-
-}  // namespace
-
 bool displayAdapter(int index, AdapterInfo& out)
 {
-    if (!videoReady() || index < 0 || index >= SDL_GetNumVideoDisplays())
+    if (!videoAvailable() || index < 0 || index >= SDL_GetNumVideoDisplays())
         return false;
     SDL_Rect bounds{};
     if (SDL_GetDisplayBounds(index, &bounds) != 0)
@@ -45,7 +32,7 @@ bool displayAdapter(int index, AdapterInfo& out)
 bool desktopMode(int& width, int& height, int& bitsPerPixel)
 {
     SDL_DisplayMode mode{};
-    if (!videoReady() || SDL_GetDesktopDisplayMode(0, &mode) != 0)
+    if (!videoAvailable() || SDL_GetDesktopDisplayMode(0, &mode) != 0)
         return false;
     width = mode.w;
     height = mode.h;

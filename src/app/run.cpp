@@ -1,0 +1,268 @@
+#include "app/run.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "audio/music_player.h"
+#include "data/log.h"
+#include "data/settings.h"
+#include "math/random.h"
+#include "platform/platform.h"
+#include "render/gl_setup.h"
+
+double secondsPerTick = 0.0;
+
+void FrameTimer::initFrequency()
+{
+    secondsPerTick = 1.0 / static_cast<double>(static_cast<int64_t>(platform::counterFrequency()));
+}
+
+void FrameTimer::restart() { lastCount = static_cast<int64_t>(platform::counterTicks()); }
+
+double FrameTimer::elapsed()
+{
+    elapsedSeconds = static_cast<double>(static_cast<int64_t>(platform::counterTicks()) - lastCount) * secondsPerTick;
+    return elapsedSeconds;
+}
+
+void handleRunEvent(RunInput& input, const platform::Event& event, int centreX, int centreY, bool hosted)
+{
+    using platform::EventType;
+    if (hosted) {
+        // The host ends a hosted run (SIGTERM); only its window going away ends it here.
+        if (event.type == EventType::Close)
+            input.quitPosted = true;
+        return;
+    }
+    switch (event.type) {
+    case EventType::KeyDown:
+    case EventType::Close:
+        input.quitPosted = true;
+        break;
+    case EventType::ButtonDown:
+        if (event.button == 1 || event.button == 3)
+            input.quitPosted = true;
+        break;
+    case EventType::Motion:
+        input.mouseOffsetX = static_cast<float>(event.x - centreX) * 0.3f;
+        input.mouseOffsetY = static_cast<float>(event.y - centreY) * 0.3f;
+        break;
+    case EventType::SystemKey:
+    case EventType::Other:
+        break;
+    }
+}
+
+bool takeMouseTravel(RunInput& input)
+{
+    bool recentre = false;
+    if (input.mouseOffsetX != 0.0f) {
+        input.mouseTravel += input.mouseOffsetX;
+        input.mouseOffsetX = 0.0f;
+        recentre = true;
+    }
+    if (input.mouseOffsetY != 0.0f) {
+        input.mouseTravel += input.mouseOffsetY;
+        input.mouseOffsetY = 0.0f;
+        recentre = true;
+    }
+    return recentre;
+}
+
+namespace {
+
+void* gMainWindow = nullptr;
+
+// Half the client area, truncated toward zero.
+void windowCentre(int& x, int& y)
+{
+    int width = 0, height = 0;
+    platform::windowClientSize(gMainWindow, width, height);
+    x = width / 2;
+    y = height / 2;
+}
+
+void centrePointer()
+{
+    int x = 0, y = 0;
+    windowCentre(x, y);
+    platform::warpPointer(gMainWindow, x, y);
+}
+
+// The GL window on the first attached display, black covers on the others; a hosted run takes
+// the host's window and makes no covers.
+bool createDisplayWindows(ScreensaverApp& app, const RunTarget& target)
+{
+    for (uint32_t i = 0; i < app.displayCount; ++i) {
+        DisplayEntry& entry = app.displays[i];
+        if (!entry.monitor)
+            continue;
+        if (!gMainWindow) {
+            entry.window = target.hosted
+                               ? platform::attachGlWindow(target.hostWindow)
+                               : platform::createGlWindow(0, 0, currentSettings.Width, currentSettings.Height);
+            if (!entry.window)
+                return false;
+            gMainWindow = entry.window;
+        } else if (!target.hosted) {
+            const DisplayRect& b = entry.bounds;
+            entry.window = platform::createCoverWindow(b.left, b.top, b.right - b.left, b.bottom - b.top);
+            if (!entry.window)
+                return false;
+        }
+    }
+    return true;
+}
+
+void closeAllWindows(ScreensaverApp& app)
+{
+    for (uint32_t i = 0; i < app.displayCount; ++i) {
+        platform::closeWindow(app.displays[i].window);
+        app.displays[i].window = nullptr;
+    }
+    gMainWindow = nullptr;
+}
+
+// Until the frame composition is wired in: clear and present.
+void composePlainFrame()
+{
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glFlush();
+    platform::swapBuffers();
+}
+
+// Leaves the screen as it was found: the error paths of the start and the normal end share it.
+void restoreScreen(bool hosted, int cursorHides)
+{
+    if (hosted)
+        return;
+    platform::restoreGamma();
+    platform::restoreDisplayMode();
+    for (int i = 0; i < cursorHides; ++i)
+        platform::showCursor(true);
+}
+
+}  // namespace
+
+int32_t run(ScreensaverApp& app, const RunTarget& target)
+{
+    const bool hosted = target.hosted;
+    platform::installStopSignals();
+    Log& log = Log::instance();
+
+    // 1-3: log, random seed, timer.
+    log.section("Start screensaver");
+    log.write("Path is <").write(currentSettings.Path).write(">\n");
+    Random::global().seed(static_cast<uint32_t>(platform::counterTicks()));
+    log.write("Intialize timer...");
+    FrameTimer timer;
+    FrameTimer::initFrequency();
+    log.done();
+
+    // 5: the display mode; a refused mode leaves the display as it is. The host owns its screen.
+    log.write("Set resolution: ").write(currentSettings.Width).write("x").write(currentSettings.Height).write("...");
+    if (!hosted) {
+        platform::setDisplayMode(currentSettings.Width, currentSettings.Height, currentSettings.Depth);
+        platform::showCursor(false);
+    }
+    log.done();
+
+    // 6: windows and the GL context.
+    log.write("Create window...");
+    gMainWindow = nullptr;
+    if (!createDisplayWindows(app, target)) {
+        closeAllWindows(app);
+        restoreScreen(hosted, 1);
+        return 0;
+    }
+    log.done();
+    if (!gMainWindow) {
+        restoreScreen(hosted, 1);
+        return 0;
+    }
+
+    // 7: music. A library that cannot be loaded ends the process, but not before the screen is
+    // back as it was.
+    MusicPlayer music;
+    if (currentSettings.EnableMusic && !music.start(gMainWindow, app.instance)) {
+        closeAllWindows(app);
+        restoreScreen(hosted, 1);
+        std::exit(0);
+    }
+
+    // 8-9: cursor, GL set-up (which also applies the gamma setting).
+    if (!hosted)
+        platform::showCursor(false);
+    initGl();
+
+    // 10-12: loading screen and the scene assets.
+    log.section("Load resources");
+    for (uint32_t i = 0; i < app.displayCount; ++i)
+        platform::showWindow(app.displays[i].window);
+    if (!hosted)
+        platform::focusWindow(gMainWindow);
+    // prepareLoadingScreen, showLoadingScreen and loadSceneAssets go here.
+
+    // 13-15.
+    bool running = true;
+    RunInput input;
+    if (!hosted)
+        centrePointer();
+    log.write("Starting main loop...");
+    timer.restart();
+    if (currentSettings.EnableMusic)
+        music.play();
+
+    while (running) {
+        if (platform::stopRequested()) {
+            running = false;
+            continue;
+        }
+        platform::Event event;
+        if (platform::pollEvent(event)) {
+            int centreX = 0, centreY = 0;
+            if (event.type == platform::EventType::Motion)
+                windowCentre(centreX, centreY);
+            handleRunEvent(input, event, centreX, centreY, hosted);
+            continue;
+        }
+        if (input.quitPosted) {
+            running = false;
+            continue;
+        }
+        const float dt = static_cast<float>(timer.elapsed());
+        timer.restart();
+        (void)dt;  // advanceAnimations(dt) goes here.
+        if (!hosted && takeMouseTravel(input))
+            centrePointer();
+        if (!hosted && travelEndsRun(input, currentSettings.MouseExit))
+            running = false;
+        // advanceTrack(dt) and composeFrame(dt) go here.
+        composePlainFrame();
+    }
+
+    // Teardown.
+    if (currentSettings.EnableMusic)
+        music.stop();
+    if (!hosted) {
+        // 2-3: the ramp and the mode as the user had them (linear only when the old ramp was unusable).
+        if (!currentSettings.DefGamma)
+            platform::restoreGamma();
+        platform::restoreDisplayMode();
+    }
+    platform::destroyGlContext();
+    if (!hosted)
+        platform::showCursor(true);
+    log.write("EXIT");
+    for (uint32_t i = 0; i < app.displayCount; ++i) {
+        if (app.displays[i].monitor) {
+            platform::closeWindow(app.displays[i].window);
+            app.displays[i].window = nullptr;
+        }
+    }
+    gMainWindow = nullptr;
+    if (!hosted)
+        platform::showCursor(true);
+    return 0;
+}

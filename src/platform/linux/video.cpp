@@ -1,0 +1,360 @@
+// The run's windows on SDL2 over X11: the GL window (own or a host's), cover windows, input,
+// cursor and presentation.
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/linux/linux_internal.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+SDL_Window* gGlWindow = nullptr;
+SDL_GLContext gContext = nullptr;
+bool gForeign = false;
+Window gGlXWindow = 0;
+bool gGlWindowGone = false;  // destroyed by someone else: SDL must not touch it again
+Display* gGlXDisplay = nullptr;
+std::vector<SDL_Window*> gCovers;
+int gCursorCounter = 0;
+uint64_t gSwaps = 0;
+int gLastXError = 0;
+XErrorHandler gPreviousHandler = nullptr;
+
+int recordXError(Display*, XErrorEvent* error)
+{
+    gLastXError = error->error_code;
+    return 0;
+}
+
+bool nativeHandles(SDL_Window* window, Display*& display, Window& xwindow)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    display = info.info.x11.display;
+    xwindow = info.info.x11.window;
+    return true;
+}
+
+void setGlAttributes(int depth, int stencil)
+{
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, stencil);
+}
+
+void paintBlack(SDL_Window* window)
+{
+    if (SDL_Surface* surface = SDL_GetWindowSurface(window)) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        SDL_UpdateWindowSurface(window);
+    }
+}
+
+bool isCover(Uint32 windowId)
+{
+    for (SDL_Window* cover : gCovers)
+        if (SDL_GetWindowID(cover) == windowId)
+            return true;
+    return false;
+}
+
+void* windowProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+bool windowSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+
+void installServices()
+{
+    GlContextServices services;
+    services.procAddress = windowProcAddress;
+    services.setSwapInterval = windowSwapInterval;
+    services.setGamma = setGamma;
+    setGlContextServices(services);
+}
+
+bool isSystemKey(const SDL_Keysym& key)
+{
+    return (key.mod & KMOD_ALT) != 0 || key.sym == SDLK_LALT || key.sym == SDLK_RALT || key.sym == SDLK_F10;
+}
+
+}  // namespace
+
+namespace linux_detail {
+
+bool ownsScreen() { return gGlWindow && !gForeign; }
+
+void installXErrorHandler()
+{
+    static bool installed = false;
+    if (!installed) {
+        gPreviousHandler = XSetErrorHandler(recordXError);
+        installed = true;
+    }
+}
+
+int takeXError()
+{
+    const int code = gLastXError;
+    gLastXError = 0;
+    return code;
+}
+
+}  // namespace linux_detail
+
+bool videoAvailable()
+{
+    static const bool ready = [] {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display)
+            return false;
+        // Signals belong to the run's own handlers, which restore the display before leaving.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return false;
+        linux_detail::installXErrorHandler();
+        return true;
+    }();
+    return ready;
+}
+
+void* createGlWindow(int x, int y, int width, int height)
+{
+    if (!videoAvailable() || gGlWindow || width <= 0 || height <= 0)
+        return nullptr;
+    // Placed exactly where asked and above everything, as a screen saver's window must be; no
+    // window manager decides its size or stacking.
+    SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
+    // The format asked for first, then ever closer fallbacks.
+    const int formats[][2] = {{24, 8}, {24, 0}, {16, 0}, {0, 0}};
+    SDL_Window* window = nullptr;
+    for (const auto& format : formats) {
+        setGlAttributes(format[0], format[1]);
+        window = SDL_CreateWindow("Vesiclar", x, y, width, height, flags);
+        if (window)
+            break;
+    }
+    SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "0");
+    if (!window)
+        return nullptr;
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context || SDL_GL_MakeCurrent(window, context) != 0) {
+        if (context)
+            SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
+    gGlWindow = window;
+    gContext = context;
+    gForeign = false;
+    installServices();
+    nativeHandles(window, gGlXDisplay, gGlXWindow);
+    // The window's destruction by someone else must reach the run as a close.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    return window;
+}
+
+void* attachGlWindow(uint64_t nativeWindow)
+{
+    if (!videoAvailable() || gGlWindow)
+        return nullptr;
+    SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    Window target = static_cast<Window>(nativeWindow);
+    if (target == 0) {
+        Display* display = linux_detail::xrandrDisplay();
+        if (!display)
+            return nullptr;
+        target = DefaultRootWindow(display);
+    }
+    SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(target)));
+    if (!window)
+        return nullptr;
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context || SDL_GL_MakeCurrent(window, context) != 0) {
+        if (context)
+            SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
+    gGlWindow = window;
+    gContext = context;
+    gForeign = true;
+    installServices();
+    if (nativeHandles(window, gGlXDisplay, gGlXWindow)) {
+        // Learn when the host destroys its window; keep whatever the window already listens to.
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(gGlXDisplay, gGlXWindow, &attributes))
+            XSelectInput(gGlXDisplay, gGlXWindow, attributes.your_event_mask | StructureNotifyMask);
+        XSync(gGlXDisplay, False);
+    }
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    // The host decides when the screen blanks; we must not hold its timers off.
+    SDL_EnableScreenSaver();
+    return window;
+}
+
+void* createCoverWindow(int x, int y, int width, int height)
+{
+    if (!videoAvailable() || width <= 0 || height <= 0)
+        return nullptr;
+    SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
+    SDL_Window* window =
+        SDL_CreateWindow("Vesiclar", x, y, width, height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP);
+    SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "0");
+    if (!window)
+        return nullptr;
+    paintBlack(window);
+    gCovers.push_back(window);
+    return window;
+}
+
+void showWindow(void* window)
+{
+    if (window)
+        SDL_ShowWindow(static_cast<SDL_Window*>(window));
+}
+
+void focusWindow(void* window)
+{
+    auto* sdlWindow = static_cast<SDL_Window*>(window);
+    if (!sdlWindow)
+        return;
+    SDL_RaiseWindow(sdlWindow);
+    SDL_SetWindowInputFocus(sdlWindow);
+    // No window manager hands focus to an override-redirect window: take the keyboard.
+    SDL_SetWindowKeyboardGrab(sdlWindow, SDL_TRUE);
+}
+
+void windowClientSize(void* window, int& width, int& height)
+{
+    width = height = 0;
+    if (window)
+        SDL_GetWindowSize(static_cast<SDL_Window*>(window), &width, &height);
+}
+
+void closeWindow(void* window)
+{
+    auto* sdlWindow = static_cast<SDL_Window*>(window);
+    if (!sdlWindow)
+        return;
+    if (sdlWindow == gGlWindow) {
+        destroyGlContext();
+        const bool gone = gGlWindowGone;
+        gGlWindow = nullptr;
+        gGlXWindow = 0;
+        gGlXDisplay = nullptr;
+        gForeign = false;
+        gGlWindowGone = false;
+        // SDL would wait for the unmapping of a window that no longer exists; the process is
+        // about to end, so its bookkeeping is simply left behind.
+        if (gone)
+            return;
+        SDL_SetWindowKeyboardGrab(sdlWindow, SDL_FALSE);
+    }
+    for (auto it = gCovers.begin(); it != gCovers.end(); ++it) {
+        if (*it == sdlWindow) {
+            gCovers.erase(it);
+            break;
+        }
+    }
+    // SDL never destroys a window it did not create.
+    SDL_DestroyWindow(sdlWindow);
+}
+
+void destroyGlContext()
+{
+    if (!gContext)
+        return;
+    SDL_GL_MakeCurrent(gGlWindow, nullptr);
+    SDL_GL_DeleteContext(gContext);
+    gContext = nullptr;
+    setGlContextServices({});
+}
+
+void swapBuffers()
+{
+    if (gGlWindow && gContext) {
+        SDL_GL_SwapWindow(gGlWindow);
+        ++gSwaps;
+    }
+}
+
+uint64_t presentedFrames() { return gSwaps; }
+
+bool pollEvent(Event& event)
+{
+    SDL_Event e;
+    if (!SDL_PollEvent(&e))
+        return false;
+    event = {};
+    const Uint32 mainId = gGlWindow ? SDL_GetWindowID(gGlWindow) : 0;
+    switch (e.type) {
+    case SDL_KEYDOWN:
+        // Keys reach the focused window; the covers never take focus, so 0 means ours.
+        if (gGlWindow && !isCover(e.key.windowID))
+            event.type = isSystemKey(e.key.keysym) ? EventType::SystemKey : EventType::KeyDown;
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (gGlWindow && e.button.windowID == mainId && e.button.which != SDL_TOUCH_MOUSEID) {
+            event.type = EventType::ButtonDown;
+            event.button = e.button.button;
+        }
+        break;
+    case SDL_MOUSEMOTION:
+        if (gGlWindow && e.motion.windowID == mainId && e.motion.which != SDL_TOUCH_MOUSEID) {
+            event.type = EventType::Motion;
+            event.x = e.motion.x;
+            event.y = e.motion.y;
+        }
+        break;
+    case SDL_WINDOWEVENT:
+        if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_CLOSE)
+            event.type = EventType::Close;
+        else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && isCover(e.window.windowID))
+            paintBlack(SDL_GetWindowFromID(e.window.windowID));
+        break;
+    case SDL_QUIT:
+        if (gGlWindow)
+            event.type = EventType::Close;
+        break;
+    case SDL_SYSWMEVENT:
+        if (e.syswm.msg && e.syswm.msg->subsystem == SDL_SYSWM_X11) {
+            const XEvent& x = e.syswm.msg->msg.x11.event;
+            if (x.type == DestroyNotify && gGlXWindow && x.xdestroywindow.window == gGlXWindow) {
+                gGlWindowGone = true;
+                event.type = EventType::Close;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+int showCursor(bool show)
+{
+    gCursorCounter += show ? 1 : -1;
+    if (videoAvailable())
+        SDL_ShowCursor(gCursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return gCursorCounter;
+}
+
+void warpPointer(void* window, int x, int y)
+{
+    if (window)
+        SDL_WarpMouseInWindow(static_cast<SDL_Window*>(window), x, y);
+}
+
+}  // namespace platform

@@ -1,0 +1,294 @@
+// Display mode and hardware gamma through XRandR on the process's own X connection. SDL2's X11
+// gamma call only rewrites a DirectColor colormap, so the CRTC ramps are set here directly.
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/gamma_ramp.h"
+#include "platform/linux/linux_internal.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+Display* gDisplay = nullptr;
+bool gHasRandr = false;
+
+struct SavedMode {
+    bool active = false;
+    RRCrtc crtc = 0;
+    RRMode mode = 0;
+    int x = 0, y = 0;
+    Rotation rotation = RR_Rotate_0;
+    std::vector<RROutput> outputs;
+};
+SavedMode gSavedMode;
+
+struct SavedGamma {
+    RRCrtc crtc = 0;
+    int size = 0;
+    std::vector<uint16_t> red, green, blue;
+    bool usable = false;
+};
+bool gGammaChanged = false;
+bool gGammaSaved = false;
+std::vector<SavedGamma> gSavedGamma;
+bool gHaveLastRamp = false;
+GammaRamp gLastRamp;
+
+void restoreAtExit()
+{
+    restoreGamma();
+    restoreDisplayMode();
+}
+
+void registerExitRestore()
+{
+    static bool registered = false;
+    if (!registered) {
+        std::atexit(restoreAtExit);
+        registered = true;
+    }
+}
+
+bool randrReady()
+{
+    return linux_detail::xrandrDisplay() && gHasRandr;
+}
+
+// The output that carries the first display: the primary one, else the first connected output
+// that drives a CRTC.
+RROutput firstOutput(XRRScreenResources* resources, Window root)
+{
+    const RROutput primary = XRRGetOutputPrimary(gDisplay, root);
+    if (primary) {
+        XRROutputInfo* info = XRRGetOutputInfo(gDisplay, resources, primary);
+        const bool usable = info && info->crtc != 0;
+        if (info)
+            XRRFreeOutputInfo(info);
+        if (usable)
+            return primary;
+    }
+    for (int i = 0; i < resources->noutput; ++i) {
+        XRROutputInfo* info = XRRGetOutputInfo(gDisplay, resources, resources->outputs[i]);
+        const bool usable = info && info->crtc != 0 && info->connection == RR_Connected;
+        if (info)
+            XRRFreeOutputInfo(info);
+        if (usable)
+            return resources->outputs[i];
+    }
+    return 0;
+}
+
+const XRRModeInfo* findMode(const XRRScreenResources* resources, RRMode id)
+{
+    for (int i = 0; i < resources->nmode; ++i)
+        if (resources->modes[i].id == id)
+            return &resources->modes[i];
+    return nullptr;
+}
+
+double refreshRate(const XRRModeInfo& mode)
+{
+    return mode.hTotal && mode.vTotal ? static_cast<double>(mode.dotClock) / (mode.hTotal * mode.vTotal) : 0.0;
+}
+
+void readSavedGamma()
+{
+    gGammaSaved = true;
+    gSavedGamma.clear();
+    const Window root = DefaultRootWindow(gDisplay);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root);
+    if (!resources)
+        return;
+    for (int i = 0; i < resources->ncrtc; ++i) {
+        SavedGamma saved;
+        saved.crtc = resources->crtcs[i];
+        saved.size = XRRGetCrtcGammaSize(gDisplay, saved.crtc);
+        if (saved.size <= 0)
+            continue;
+        if (XRRCrtcGamma* gamma = XRRGetCrtcGamma(gDisplay, saved.crtc)) {
+            if (gamma->size == saved.size) {
+                saved.red.assign(gamma->red, gamma->red + saved.size);
+                saved.green.assign(gamma->green, gamma->green + saved.size);
+                saved.blue.assign(gamma->blue, gamma->blue + saved.size);
+                saved.usable = usableChannel(saved.red.data(), saved.size) &&
+                               usableChannel(saved.green.data(), saved.size) &&
+                               usableChannel(saved.blue.data(), saved.size);
+            }
+            XRRFreeGamma(gamma);
+        }
+        gSavedGamma.push_back(std::move(saved));
+    }
+    XRRFreeScreenResources(resources);
+}
+
+bool putRamp(RRCrtc crtc, int size, const uint16_t* red, const uint16_t* green, const uint16_t* blue)
+{
+    XRRCrtcGamma* gamma = XRRAllocGamma(size);
+    if (!gamma)
+        return false;
+    std::memcpy(gamma->red, red, sizeof(uint16_t) * size);
+    std::memcpy(gamma->green, green, sizeof(uint16_t) * size);
+    std::memcpy(gamma->blue, blue, sizeof(uint16_t) * size);
+    XRRSetCrtcGamma(gDisplay, crtc, gamma);
+    XRRFreeGamma(gamma);
+    return true;
+}
+
+}  // namespace
+
+namespace linux_detail {
+
+Display* xrandrDisplay()
+{
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        const char* name = std::getenv("DISPLAY");
+        if (name && *name)
+            gDisplay = XOpenDisplay(nullptr);
+        if (gDisplay) {
+            installXErrorHandler();
+            int event = 0, error = 0, major = 0, minor = 0;
+            gHasRandr = XRRQueryExtension(gDisplay, &event, &error) && XRRQueryVersion(gDisplay, &major, &minor) &&
+                        (major > 1 || (major == 1 && minor >= 2));
+        }
+    }
+    return gDisplay;
+}
+
+}  // namespace linux_detail
+
+bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
+{
+    if (!randrReady() || gSavedMode.active)
+        return false;
+    const Window root = DefaultRootWindow(gDisplay);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root);
+    if (!resources)
+        return false;
+    bool ok = false;
+    const RROutput output = firstOutput(resources, root);
+    XRROutputInfo* outputInfo = output ? XRRGetOutputInfo(gDisplay, resources, output) : nullptr;
+    XRRCrtcInfo* crtc = outputInfo ? XRRGetCrtcInfo(gDisplay, resources, outputInfo->crtc) : nullptr;
+    if (crtc) {
+        const XRRModeInfo* current = findMode(resources, crtc->mode);
+        if (current && static_cast<int>(current->width) == width && static_cast<int>(current->height) == height) {
+            ok = true;  // already there
+        } else {
+            // The output's own mode of that size with the best refresh; it must fit the screen,
+            // which is never resized behind the desktop's back.
+            const XRRModeInfo* best = nullptr;
+            for (int i = 0; i < outputInfo->nmode; ++i) {
+                const XRRModeInfo* mode = findMode(resources, outputInfo->modes[i]);
+                if (!mode || static_cast<int>(mode->width) != width || static_cast<int>(mode->height) != height ||
+                    (mode->modeFlags & RR_Interlace))
+                    continue;
+                if (!best || refreshRate(*mode) > refreshRate(*best))
+                    best = mode;
+            }
+            const bool fits = best && crtc->x + width <= DisplayWidth(gDisplay, DefaultScreen(gDisplay)) &&
+                              crtc->y + height <= DisplayHeight(gDisplay, DefaultScreen(gDisplay));
+            if (fits) {
+                linux_detail::takeXError();
+                const Status status = XRRSetCrtcConfig(gDisplay, resources, outputInfo->crtc, CurrentTime, crtc->x,
+                                                       crtc->y, best->id, crtc->rotation, crtc->outputs,
+                                                       crtc->noutput);
+                XSync(gDisplay, False);
+                if (status == RRSetConfigSuccess && linux_detail::takeXError() == 0) {
+                    gSavedMode.active = true;
+                    gSavedMode.crtc = outputInfo->crtc;
+                    gSavedMode.mode = crtc->mode;
+                    gSavedMode.x = crtc->x;
+                    gSavedMode.y = crtc->y;
+                    gSavedMode.rotation = crtc->rotation;
+                    gSavedMode.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
+                    registerExitRestore();
+                    ok = true;
+                }
+            }
+        }
+    }
+    if (crtc)
+        XRRFreeCrtcInfo(crtc);
+    if (outputInfo)
+        XRRFreeOutputInfo(outputInfo);
+    XRRFreeScreenResources(resources);
+    return ok;
+}
+
+void restoreDisplayMode()
+{
+    if (!gSavedMode.active || !gDisplay)
+        return;
+    gSavedMode.active = false;
+    const Window root = DefaultRootWindow(gDisplay);
+    if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root)) {
+        XRRSetCrtcConfig(gDisplay, resources, gSavedMode.crtc, CurrentTime, gSavedMode.x, gSavedMode.y,
+                         gSavedMode.mode, gSavedMode.rotation, gSavedMode.outputs.data(),
+                         static_cast<int>(gSavedMode.outputs.size()));
+        XRRFreeScreenResources(resources);
+    }
+    XSync(gDisplay, False);
+}
+
+bool setGamma(float redExponent, float greenExponent, float blueExponent)
+{
+    gLastRamp = gammaRamp(redExponent, greenExponent, blueExponent);
+    gHaveLastRamp = true;
+    if (!linux_detail::ownsScreen() || !randrReady())
+        return false;
+    if (!gGammaSaved)
+        readSavedGamma();
+    bool any = false;
+    std::vector<uint16_t> channels[3];
+    linux_detail::takeXError();
+    for (const SavedGamma& saved : gSavedGamma) {
+        for (int c = 0; c < 3; ++c) {
+            channels[c].resize(saved.size);
+            resampleChannel(gLastRamp.entries + c * kGammaEntries, channels[c].data(), saved.size);
+        }
+        any = putRamp(saved.crtc, saved.size, channels[0].data(), channels[1].data(), channels[2].data()) || any;
+    }
+    XSync(gDisplay, False);
+    if (any) {
+        gGammaChanged = true;
+        registerExitRestore();
+    }
+    return any && linux_detail::takeXError() == 0;
+}
+
+bool lastGammaRamp(GammaRamp& ramp)
+{
+    if (gHaveLastRamp)
+        ramp = gLastRamp;
+    return gHaveLastRamp;
+}
+
+void restoreGamma()
+{
+    if (!gGammaChanged || !gDisplay)
+        return;
+    gGammaChanged = false;
+    const GammaRamp linear = gammaRamp(1, 1, 1);
+    std::vector<uint16_t> channels[3];
+    for (const SavedGamma& saved : gSavedGamma) {
+        if (saved.usable) {
+            putRamp(saved.crtc, saved.size, saved.red.data(), saved.green.data(), saved.blue.data());
+            continue;
+        }
+        for (int c = 0; c < 3; ++c) {
+            channels[c].resize(saved.size);
+            resampleChannel(linear.entries + c * kGammaEntries, channels[c].data(), saved.size);
+        }
+        putRamp(saved.crtc, saved.size, channels[0].data(), channels[1].data(), channels[2].data());
+    }
+    XSync(gDisplay, False);
+}
+
+}  // namespace platform

@@ -1,0 +1,357 @@
+// The real program under a private Xvfb: how a run starts, what ends it, what it leaves behind.
+#include <X11/Xatom.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "x_session.h"
+
+namespace {
+
+constexpr double kStartSeconds = 60;  // the loader's work under a software rasterizer
+constexpr double kEndSeconds = 10;
+const char* kMainLoop = "Starting main loop...";
+
+std::vector<std::string> baseSettings()
+{
+    return {"UseDesktop=0", "Width=800", "Height=600", "Depth=32", "EnableMusic=0", "VSync=0", "DefGamma=1"};
+}
+
+std::vector<std::string> with(std::vector<std::string> settings, const std::vector<std::string>& more)
+{
+    settings.insert(settings.end(), more.begin(), more.end());
+    return settings;
+}
+
+std::string hex(Window window)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(window));
+    return text;
+}
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<XServer>(800, 600);
+        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+    }
+
+    // Starts `vesiclar /s` and waits until its loop runs.
+    std::unique_ptr<Program> startRun(const std::vector<std::string>& settings,
+                                      const std::vector<std::string>& arguments = {"/s"},
+                                      const std::vector<std::string>& environment = {})
+    {
+        auto program = std::make_unique<Program>(server->name(), settings);
+        EXPECT_TRUE(program->start(arguments, environment));
+        EXPECT_TRUE(program->waitForLog(kMainLoop, kStartSeconds))
+            << "log:\n" << program->log() << "\nstderr:\n" << program->standardError();
+        return program;
+    }
+
+    // The loop must still be going a moment after `action`.
+    void expectStillRunning(Program& program, const char* action)
+    {
+        sleepSeconds(0.7);
+        EXPECT_TRUE(program.running()) << action << " ended the run";
+    }
+
+    void expectCleanEnd(Program& program, const char* action)
+    {
+        int status = -1;
+        ASSERT_TRUE(program.waitForExit(kEndSeconds, status)) << action << " did not end the run";
+        EXPECT_EQ(status, 0) << action;
+        const std::string log = program.log();
+        ASSERT_GE(log.size(), 4u);
+        EXPECT_EQ(log.substr(log.size() - 4), "EXIT") << action << ": the log must end with EXIT, no line end";
+    }
+
+    Window topWindow(const char* name)
+    {
+        const std::vector<Window> windows = windowsNamed(server->display(), name);
+        return windows.empty() ? 0 : windows.front();
+    }
+
+    Window makeHostWindow(int width, int height)
+    {
+        Display* d = server->display();
+        const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, static_cast<unsigned>(width),
+                                                  static_cast<unsigned>(height), 0, 0, WhitePixel(d, 0));
+        XStoreName(d, window, "host");
+        XMapWindow(d, window);
+        XSync(d, False);
+        return window;
+    }
+
+    std::unique_ptr<XServer> server;
+};
+
+TEST_F(RunTest, AnyKeyEndsTheRunAndTheLogHoldsItsStepsInOrder)
+{
+    auto program = startRun(baseSettings());
+    ASSERT_TRUE(xdotool(server->name(), {"key", "space"}));
+    expectCleanEnd(*program, "a key");
+
+    const std::string log = program->log();
+    const char* steps[] = {
+        "............... Start screensaver ...............\n",
+        "Intialize timer...done\n",
+        "Set resolution: 800x600...done\n",
+        "Create window...done\n",
+        "............... Initialize OpenGL ...............\n",
+        "Set swap interval ...done\n",
+        "............... Load resources ...............\n",
+        kMainLoop,
+        "EXIT",
+    };
+    size_t at = 0;
+    for (const char* step : steps) {
+        const size_t found = log.find(step, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << step << "\nlog:\n" << log;
+        at = found + 1;
+    }
+    EXPECT_EQ(log.rfind("EXIT"), log.size() - 4);
+}
+
+TEST_F(RunTest, LeftAndRightButtonsEndTheRunTheMiddleButtonDoesNot)
+{
+    auto left = startRun(baseSettings());
+    ASSERT_TRUE(xdotool(server->name(), {"click", "2"}));
+    expectStillRunning(*left, "the middle button");
+    ASSERT_TRUE(xdotool(server->name(), {"click", "1"}));
+    expectCleanEnd(*left, "the left button");
+
+    auto right = startRun(baseSettings());
+    ASSERT_TRUE(xdotool(server->name(), {"click", "3"}));
+    expectCleanEnd(*right, "the right button");
+}
+
+TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsTheRun)
+{
+    auto closed = startRun(baseSettings());
+    Window window = topWindow("Vesiclar");
+    ASSERT_NE(window, 0u);
+    // A close request, as a window manager sends it.
+    Display* d = server->display();
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = window;
+    request.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    request.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, window, False, NoEventMask, &request);
+    XSync(d, False);
+    expectCleanEnd(*closed, "a close request");
+
+    auto destroyed = startRun(baseSettings());
+    window = topWindow("Vesiclar");
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(xdotool(server->name(), {"windowclose", std::to_string(window)}));
+    expectCleanEnd(*destroyed, "destroying the window");
+}
+
+TEST_F(RunTest, MouseTravelBeyondSevenEndsTheRunOnlyWithMouseExit)
+{
+    const auto mouseExit = with(baseSettings(), {"MouseExit=1"});
+    auto far = startRun(mouseExit);
+    ASSERT_TRUE(xdotool(server->name(), {"mousemove", "424", "300"}));  // 24 × 0.3 = 7.2
+    expectCleanEnd(*far, "24 pixels right");
+
+    auto near = startRun(mouseExit);
+    ASSERT_TRUE(xdotool(server->name(), {"mousemove", "423", "300"}));  // 6.9
+    expectStillRunning(*near, "23 pixels right");
+    // The pointer went back to the centre: the same move again adds up past 7.
+    EXPECT_EQ(commandOutput(server->name(), {"xdotool", "getmouselocation", "--shell"}).substr(0, 12), "X=400\nY=300\n");
+    ASSERT_TRUE(xdotool(server->name(), {"mousemove", "423", "300"}));
+    expectCleanEnd(*near, "23 pixels right twice");
+
+    auto left = startRun(mouseExit);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(xdotool(server->name(), {"mousemove", "300", "300"}));
+        sleepSeconds(0.2);
+    }
+    expectStillRunning(*left, "moving left");
+    ASSERT_TRUE(xdotool(server->name(), {"key", "Escape"}));
+    expectCleanEnd(*left, "a key after moving left");
+
+    auto off = startRun(baseSettings());
+    ASSERT_TRUE(xdotool(server->name(), {"mousemove", "700", "500"}));
+    expectStillRunning(*off, "moving with MouseExit off");
+    ASSERT_TRUE(xdotool(server->name(), {"key", "q"}));
+    expectCleanEnd(*off, "a key");
+}
+
+TEST_F(RunTest, GammaIsSetForTheRunAndTheUsersRampPutBack)
+{
+    Display* d = server->display();
+    writeGamma(d, 0.8);
+    const std::vector<uint16_t> before = readRedGamma(d);
+    ASSERT_EQ(before.size(), 256u) << "Xvfb's CRTC ramp";
+
+    // Gamma 100: exponent 0.5.
+    auto program = startRun(with(baseSettings(), {"DefGamma=0", "Gamma=100"}));
+    const std::vector<uint16_t> during = readRedGamma(d);
+    ASSERT_EQ(during.size(), 256u);
+    EXPECT_EQ(during[16], 16384);
+    EXPECT_EQ(during[64], 32768);
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+    EXPECT_EQ(readRedGamma(d), before) << "the ramp in force before the run is put back exactly";
+
+    // A blank ramp (as Xvfb starts with) is no ramp to restore: linear instead.
+    writeBlankGamma(d);
+    auto again = startRun(with(baseSettings(), {"DefGamma=0", "Gamma=0"}));
+    EXPECT_EQ(readRedGamma(d)[64], 8192);  // exponent 1.5
+    again->signal(SIGTERM);
+    expectCleanEnd(*again, "SIGTERM");
+    const std::vector<uint16_t> after = readRedGamma(d);
+    ASSERT_EQ(after.size(), 256u);
+    for (int k = 0; k < 256; ++k)
+        ASSERT_EQ(after[k], k * 256) << "entry " << k;
+
+    // DefGamma on: never touched.
+    writeGamma(d, 0.8);
+    auto untouched = startRun(with(baseSettings(), {"DefGamma=1", "Gamma=100"}));
+    EXPECT_EQ(readRedGamma(d), before);
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*untouched, "a key");
+    EXPECT_EQ(readRedGamma(d), before);
+}
+
+TEST_F(RunTest, StopSignalsTearDownInOrder)
+{
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        Display* d = server->display();
+        writeGamma(d, 0.9);
+        const std::vector<uint16_t> before = readRedGamma(d);
+        auto program = startRun(with(baseSettings(), {"DefGamma=0", "Gamma=80"}));
+        EXPECT_NE(readRedGamma(d), before);
+        program->signal(number);
+        expectCleanEnd(*program, strsignal(number));
+        EXPECT_EQ(readRedGamma(d), before) << strsignal(number);
+        EXPECT_EQ(topWindow("Vesiclar"), 0u) << "the window is gone after " << strsignal(number);
+    }
+}
+
+TEST_F(RunTest, FramesArePresentedContinuously)
+{
+    auto program = startRun(baseSettings());
+    const int frames = countDamage(server->display(), DefaultRootWindow(server->display()), 1.0);
+    EXPECT_GE(frames, 5) << "presented frames in one second";
+    std::printf("[ measure  ] %d frames presented in 1 s at 800x600\n", frames);
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+}
+
+TEST_F(RunTest, HostWindowGetsFramesIgnoresInputAndEndsPromptlyOnSigterm)
+{
+    Display* d = server->display();
+    writeGamma(d, 0.8);
+    const std::vector<uint16_t> before = readRedGamma(d);
+    const Window host = makeHostWindow(320, 240);
+    // The settings tool passes both; the window id wins.
+    auto program = startRun(with(baseSettings(), {"DefGamma=0", "Gamma=100", "MouseExit=1"}),
+                            {"-root", "-window-id", hex(host)});
+    EXPECT_GE(countDamage(d, host, 1.0), 3) << "frames drawn into the host's window";
+    EXPECT_EQ(topWindow("Vesiclar"), 0u) << "no window of its own";
+    EXPECT_EQ(readRedGamma(d), before) << "the host's screen keeps its ramp";
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    ASSERT_TRUE(xdotool(server->name(), {"click", "1"}));
+    ASSERT_TRUE(xdotool(server->name(), {"mousemove", "300", "300"}));
+    expectStillRunning(*program, "input in host mode");
+
+    program->signal(SIGTERM);
+    int status = -1;
+    ASSERT_TRUE(program->waitForExit(0.5, status)) << "SIGTERM must end a hosted run within half a second";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(program->log().substr(program->log().size() - 4), "EXIT");
+    EXPECT_EQ(readRedGamma(d), before);
+    XWindowAttributes attributes{};
+    EXPECT_TRUE(XGetWindowAttributes(d, host, &attributes)) << "the host's window stays";
+}
+
+TEST_F(RunTest, RootOptionDrawsIntoXscreensaverWindow)
+{
+    const Window host = makeHostWindow(200, 150);
+    auto program = startRun(baseSettings(), {"--root"}, {"XSCREENSAVER_WINDOW=" + hex(host)});
+    EXPECT_GE(countDamage(server->display(), host, 1.0), 3);
+    // The host destroying its window ends the run as well.
+    XDestroyWindow(server->display(), host);
+    XSync(server->display(), False);
+    expectCleanEnd(*program, "the host's window going away");
+}
+
+TEST_F(RunTest, PreviewPaintsIntoItsParentUntilThatGoesAway)
+{
+    Display* d = server->display();
+    const Window parent = makeHostWindow(152, 112);
+    Program program(server->name(), baseSettings());
+    ASSERT_TRUE(program.start({"/p", std::to_string(parent)}));
+    Window child = 0;
+    for (int i = 0; i < 200 && !child; ++i) {
+        Window root = 0, up = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(d, parent, &root, &up, &children, &count);
+        if (count)
+            child = children[0];
+        if (children)
+            XFree(children);
+        sleepSeconds(0.05);
+    }
+    ASSERT_NE(child, 0u) << program.standardError();
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(d, child, &attributes));
+    EXPECT_EQ(attributes.width, 152);
+    EXPECT_EQ(attributes.height, 112);
+    EXPECT_TRUE(program.running());
+    XDestroyWindow(d, parent);
+    XSync(d, False);
+    int status = -1;
+    ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(program.log(), "") << "the preview writes no log";
+}
+
+TEST_F(RunTest, MusicStartsWithTheRunAndLeavesNothingBehind)
+{
+    auto program = startRun(with(baseSettings(), {"EnableMusic=1", "Volume=40"}));
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key with music on");
+    const std::string log = program->log();
+    const size_t init = log.find("Initialize BASS...");
+    EXPECT_NE(init, std::string::npos) << log;
+    EXPECT_LT(init, log.find("Initialize OpenGL")) << "music starts before the GL set-up";
+    EXPECT_GT(log.find("Open music file...", init), log.find(kMainLoop)) << "and plays once the loop starts";
+    EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"});
+}
+
+TEST(RunWithoutDisplay, SaysSoAndExitsWithStatusOne)
+{
+    Program program("", baseSettings());
+    ASSERT_TRUE(program.start({"/s"}));
+    int status = -1;
+    ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
+    EXPECT_EQ(status, 1);
+    const std::string error = program.standardError();
+    EXPECT_NE(error.find("display"), std::string::npos) << error;
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+}
+
+TEST(PreviewWithoutWindow, ShowsTheErrorAndExitsNormally)
+{
+    for (const char* handle : {"", "12345"}) {
+        Program program("", baseSettings());
+        ASSERT_TRUE(program.start(*handle ? std::vector<std::string>{"/p", handle} : std::vector<std::string>{"/p"}));
+        int status = -1;
+        ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(program.standardError().find("Cannot creat window!"), std::string::npos) << program.standardError();
+    }
+}
+
+}  // namespace

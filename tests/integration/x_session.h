@@ -1,0 +1,84 @@
+#pragma once
+
+// What the integration tests need around the real binary: a private X server, the program run
+// with its own settings file and temporary folder, and a few looks at the screen.
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// A private Xvfb for one test program, on a display number the server picks itself.
+class XServer {
+public:
+    XServer(int width, int height);
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    bool ok() const { return display_ != nullptr; }
+    const std::string& name() const { return name_; }  // ":N"
+    Display* display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+    Display* display_ = nullptr;
+};
+
+// One run of the program with its own settings and $TMPDIR.
+class Program {
+public:
+    // settings: "Name=value" lines of the settings file. display: "" runs without $DISPLAY.
+    Program(const std::string& display, const std::vector<std::string>& settings);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // extraEnvironment: "NAME=value" entries set for the program only.
+    bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment = {});
+    // Waits until the log holds `text`; false on timeout or when the program ended first.
+    bool waitForLog(const std::string& text, double seconds);
+    // Waits for the end; false on timeout (the program is then killed). status: exit code, or
+    // 128 + signal when a signal ended it.
+    bool waitForExit(double seconds, int& status);
+    bool running();
+    void signal(int number);
+
+    std::string log() const;
+    std::string standardError() const;
+    // Names of the files in the program's $TMPDIR, sorted.
+    std::vector<std::string> temporaryFiles() const;
+    pid_t pid() const { return pid_; }
+
+private:
+    bool reap(int options);
+
+    std::string folder_, display_;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = -1;
+};
+
+// Runs xdotool with the arguments on `display`; true when it succeeded.
+bool xdotool(const std::string& display, const std::vector<std::string>& arguments);
+// Output of a command run with $DISPLAY set (trailing line end removed).
+std::string commandOutput(const std::string& display, const std::vector<std::string>& arguments);
+
+// Damage reports of `window` (and what is drawn into its children) during `seconds`: about one per
+// presented frame.
+int countDamage(Display* display, Window window, double seconds);
+
+// The first CRTC's gamma ramp, red channel; empty when the server has none.
+std::vector<uint16_t> readRedGamma(Display* display);
+// Sets every CRTC's ramp to (k / size)^exponent on all channels.
+void writeGamma(Display* display, double exponent);
+// Sets every CRTC's ramp to all zero, as Xvfb starts.
+void writeBlankGamma(Display* display);
+
+// The top-level windows named `name`.
+std::vector<Window> windowsNamed(Display* display, const std::string& name);
+// The pixels of a window as 0xRRGGBB, rows top first; empty when it cannot be read.
+std::vector<uint32_t> windowPixels(Display* display, Window window, int& width, int& height);
+
+void sleepSeconds(double seconds);
