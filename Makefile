@@ -4,6 +4,10 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 10
 
+# Compiler cache hits across clones and worktrees of the same tree.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+
 .PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install clean
 
 all: build
