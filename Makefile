@@ -3,6 +3,7 @@ BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 10
+PREFIX     ?= /usr/local
 
 # Compiler cache hits across clones and worktrees of the same tree.
 export CCACHE_BASEDIR := $(CURDIR)
@@ -44,6 +45,10 @@ fuzz-test: fuzz
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@bash scripts/run-benchmarks.sh $(BUILD)
+
+# After `make build`: `sudo make install` (DESTDIR=... for a staged install).
+install:
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

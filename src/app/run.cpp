@@ -9,6 +9,7 @@
 #include "math/random.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
+#include "scenes/loading_screen.h"
 
 double secondsPerTick = 0.0;
 
@@ -114,6 +115,8 @@ bool createDisplayWindows(ScreensaverApp& app, const RunTarget& target)
     return true;
 }
 
+void presentFrame() { platform::swapBuffers(); }
+
 void closeAllWindows(ScreensaverApp& app)
 {
     for (uint32_t i = 0; i < app.displayCount; ++i) {
@@ -198,11 +201,13 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
 
     // 10-12: loading screen and the scene assets.
     log.section("Load resources");
+    prepareLoadingScreen();
     for (uint32_t i = 0; i < app.displayCount; ++i)
         platform::showWindow(app.displays[i].window);
     if (!hosted)
         platform::focusWindow(gMainWindow);
-    // prepareLoadingScreen, showLoadingScreen and loadSceneAssets go here.
+    showLoadingScreen(presentFrame);
+    // loadSceneAssets goes here.
 
     // 13-15.
     bool running = true;

@@ -5,7 +5,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <regex>
+#include <sstream>
 
 #include "x_session.h"
 
@@ -328,6 +331,30 @@ TEST_F(RunTest, MusicStartsWithTheRunAndLeavesNothingBehind)
     EXPECT_LT(init, log.find("Initialize OpenGL")) << "music starts before the GL set-up";
     EXPECT_GT(log.find("Open music file...", init), log.find(kMainLoop)) << "and plays once the loop starts";
     EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"});
+}
+
+TEST(XscreensaverDescription, EveryOptionItNamesIsOneTheProgramTakes)
+{
+    std::ifstream in(VESICLAR_XSCREENSAVER_XML);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string xml = text.str();
+    ASSERT_NE(xml.find("<screensaver name=\"vesiclar\""), std::string::npos);
+    ASSERT_NE(xml.find("</screensaver>"), std::string::npos);
+
+    const std::string help = commandOutput("", {VESICLAR_BINARY, "--help"});
+    const std::regex option(R"re((arg|arg-set|arg-unset)="([^"]*)")re");
+    int options = 0;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), option); it != std::sregex_iterator(); ++it) {
+        std::istringstream words((*it)[2].str());
+        for (std::string word; words >> word;) {
+            if (word[0] != '-')
+                continue;
+            ++options;
+            EXPECT_NE(help.find(word), std::string::npos) << word << " is not among the program's options";
+        }
+    }
+    EXPECT_GE(options, 2) << "--root and --fps at least";
 }
 
 TEST(RunWithoutDisplay, SaysSoAndExitsWithStatusOne)
