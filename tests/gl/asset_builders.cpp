@@ -207,7 +207,8 @@ std::vector<uint8_t> tgaBytes(uint8_t imageType, uint16_t width, uint16_t height
     return out;
 }
 
-std::vector<uint8_t> jpegBytes(int width, int height, int components, const std::vector<uint8_t>& rows, int quality)
+std::vector<uint8_t> jpegBytes(int width, int height, int components, const std::vector<uint8_t>& rows, int quality,
+                               int restartRows, bool progressive)
 {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
@@ -225,6 +226,9 @@ std::vector<uint8_t> jpegBytes(int width, int height, int components, const std:
     // Full-resolution chroma, so single-pixel colour bands survive the round trip.
     for (int c = 0; c < info.num_components; ++c)
         info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+    info.restart_in_rows = restartRows;
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rows.data() + size_t(info.next_scanline) * width * components);

@@ -26,9 +26,10 @@ std::vector<uint8_t> tgaBytes(uint8_t imageType, uint16_t width, uint16_t height
                               const std::vector<uint8_t>& pixelData, const std::vector<uint8_t>& colourMap = {},
                               uint8_t idLength = 0);
 
-// A baseline JPEG of RGB (components 3) or grey (components 1) rows given top first.
+// A baseline JPEG of RGB (components 3) or grey (components 1) rows given top first; with
+// restartRows, a restart marker after every that many MCU rows; progressive when asked.
 std::vector<uint8_t> jpegBytes(int width, int height, int components, const std::vector<uint8_t>& rows,
-                               int quality = 95);
+                               int quality = 95, int restartRows = 0, bool progressive = false);
 
 // An archive of stored (uncompressed) entries, names with backslashes, as the data reader takes.
 std::vector<uint8_t> storedArchive(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files);

@@ -196,16 +196,6 @@ TEST(GammaExponent, SpansOneAndAHalfToAHalf)
     EXPECT_EQ(gammaExponent(2000), 0.5f);
 }
 
-TEST(PixelFormat, AsksForDoubleBufferedRgbaWithDepthAndStencil)
-{
-    EXPECT_EQ(kPixelFormatRequest.size, 40);
-    EXPECT_EQ(kPixelFormatRequest.flags, 0x25u);
-    EXPECT_TRUE(kPixelFormatRequest.doubleBuffer());
-    EXPECT_EQ(kPixelFormatRequest.colourBits, 32);
-    EXPECT_EQ(kPixelFormatRequest.depthBits, 24);
-    EXPECT_EQ(kPixelFormatRequest.stencilBits, 8);
-}
-
 TEST_F(GlTest, HeadlessFramebufferHasDepthAndStencilAndReadsBackTopFirst)
 {
     GLint depthBits = 0, stencilBits = 0;

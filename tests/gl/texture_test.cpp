@@ -203,6 +203,32 @@ TEST(JpegDecoder, CorruptOrTruncatedDataFailsCleanly)
     EXPECT_FALSE(decodeJpegBytes(skipping, image, &reason));
 }
 
+TEST(JpegDecoder, RestartMarkersAndProgressiveImages)
+{
+    const auto rows = noise(32, 32);
+    DecodedImage plain, restarted, progressive;
+    ASSERT_TRUE(decodeJpegBytes(jpegBytes(32, 32, 3, rows, 90), plain));
+    ASSERT_TRUE(decodeJpegBytes(jpegBytes(32, 32, 3, rows, 90, 1), restarted));
+    ASSERT_TRUE(decodeJpegBytes(jpegBytes(32, 32, 3, rows, 90, 0, true), progressive));
+    EXPECT_EQ(restarted.pixels, plain.pixels);
+    EXPECT_EQ(progressive.pixels.size(), plain.pixels.size());
+
+    // A restart marker out of sequence makes the decoder resynchronise: it must finish, and the
+    // damaged picture is refused.
+    auto damaged = jpegBytes(32, 32, 3, rows, 90, 1);
+    size_t markers = 0;
+    for (size_t i = 0; i + 1 < damaged.size(); ++i) {
+        if (damaged[i] == 0xFF && damaged[i + 1] >= 0xD0 && damaged[i + 1] <= 0xD7 && ++markers == 2) {
+            damaged[i + 1] = 0xD6;
+            break;
+        }
+    }
+    ASSERT_EQ(markers, 2u);
+    DecodedImage image;
+    EXPECT_FALSE(decodeJpegBytes(damaged, image));
+    EXPECT_TRUE(image.pixels.empty());
+}
+
 TEST(ImageKind, TakenFromTheLastThreeCharactersExactly)
 {
     EXPECT_EQ(imageKindOf("textures\\cell.jpg"), ImageKind::jpeg);
