@@ -290,7 +290,10 @@ std::vector<int16_t> record(EngineLibrary& engine, const std::string& file, cons
     engine.setVolume(volume);
     const uint32_t stream = engine.streamCreateFile(1, ogg.data(), 0, static_cast<uint32_t>(ogg.size()), 0);
     const bool playing = stream != 0 && engine.streamPlay(stream, 0, playFlags) != 0;
-    const bool written = playing && waitForBytes(file, frames * 4);
+    // The silence before play can be long on a busy machine: the music starts at most a few
+    // buffers beyond what is on disk once play has returned.
+    const size_t silence = fileSize(file) + 65536;
+    const bool written = playing && waitForBytes(file, silence + frames * 4);
     engine.stop();
     engine.free();
     if (!written)
