@@ -1,0 +1,64 @@
+// assetgen: makes every data file of the product, the same bytes on every run.
+//   assetgen ARCHIVE_DIR [RESOURCE_DIR] [--contact-sheet FILE.png] [--previews DIR]
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "generate.h"
+#include "image.h"
+#include "images.h"
+#include "textures.h"
+
+using namespace assetgen;
+
+int main(int argc, char** argv)
+{
+    std::string archiveDir, resourceDir, sheet, previews;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--contact-sheet") && i + 1 < argc) sheet = argv[++i];
+        else if (!std::strcmp(argv[i], "--previews") && i + 1 < argc) previews = argv[++i];
+        else if (!std::strcmp(argv[i], "--help")) {
+            std::puts("usage: assetgen ARCHIVE_DIR [RESOURCE_DIR] [--contact-sheet FILE.png] [--previews DIR]");
+            return 0;
+        } else if (archiveDir.empty()) archiveDir = argv[i];
+        else if (resourceDir.empty()) resourceDir = argv[i];
+        else {
+            std::fprintf(stderr, "assetgen: unexpected argument %s\n", argv[i]);
+            return 2;
+        }
+    }
+    if (archiveDir.empty() && sheet.empty() && previews.empty()) {
+        std::fprintf(stderr, "usage: assetgen ARCHIVE_DIR [RESOURCE_DIR] [--contact-sheet FILE.png] [--previews DIR]\n");
+        return 2;
+    }
+    if (!archiveDir.empty() && !writeFiles(archiveDir, generateArchive())) return 1;
+    if (!resourceDir.empty() && !writeFiles(resourceDir, generateResources())) return 1;
+    if (!sheet.empty()) {
+        Bytes png = contactSheet();
+        FILE* f = std::fopen(sheet.c_str(), "wb");
+        if (!f || std::fwrite(png.data(), 1, png.size(), f) != png.size()) {
+            std::fprintf(stderr, "assetgen: cannot write %s\n", sheet.c_str());
+            if (f) std::fclose(f);
+            return 1;
+        }
+        std::fclose(f);
+    }
+    if (!previews.empty()) {
+        FileSet files;
+        auto add = [&](const char* name, const Image& im, bool alpha) { files.push_back({name, encodePng(im, alpha)}); };
+        add("cell.png", cellTexture(), false);
+        add("env.png", environmentTexture(), false);
+        add("d_env.png", deepEnvironmentTexture(), false);
+        add("hcore.png", chromatinTexture(), false);
+        add("dna.png", glossTexture(), false);
+        add("link.png", linkTexture(), false);
+        add("c.png", digitAtlas(), false);
+        add("loader.png", loaderPicture(), false);
+        add("badge.png", loadingBadge(), true);
+        add("dialog.png", dialogPicture(), false);
+        add("preview.png", previewPicture(), false);
+        add("icon.png", iconPicture(), true);
+        if (!writeFiles(previews, files)) return 1;
+    }
+    return 0;
+}
