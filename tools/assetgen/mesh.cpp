@@ -39,7 +39,12 @@ TriSoup icosphere(int level)
     TriSoup s;
     D3 base[12] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
                    {0, -1, -t}, {0, 1, -t}, {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
-    for (const D3& p : base) s.positions.push_back(unit(p));
+    // Turned so that vertex 0 sits on the +Z pole: spherical texture mapping then has a vertex at
+    // each pole instead of a triangle smeared round it.
+    const D3 pole = unit(base[0]);
+    const D3 axis = unit(cross(pole, D3{0, 0, 1}));
+    const double angle = std::acos(std::clamp(pole.z, -1.0, 1.0));
+    for (const D3& p : base) s.positions.push_back(rotateAbout(unit(p), axis, angle));
     s.faces = {{0, 11, 5}, {0, 5, 1}, {0, 1, 7}, {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
                {11, 10, 2}, {10, 7, 6}, {7, 1, 8}, {3, 9, 4}, {3, 4, 2}, {3, 2, 6}, {3, 6, 8},
                {3, 8, 9}, {4, 9, 5}, {2, 4, 11}, {6, 2, 10}, {8, 6, 7}, {9, 8, 1}};
@@ -95,14 +100,27 @@ void addSphericalMapping(MeshData& mesh, double uScale)
     mesh.texCoords.clear();
     for (const Tri& f : mesh.faces) {
         double u[3], v[3];
+        bool atPole[3];
         for (int k = 0; k < 3; ++k) {
             D3 d = unit(mesh.positions[f[k]]);
+            atPole[k] = std::fabs(d.z) > 0.99999;
             u[k] = std::atan2(d.y, d.x) / (2 * kPi) + 0.5;
             v[k] = 1.0 - std::acos(std::clamp(d.z, -1.0, 1.0)) / kPi;
         }
-        double lo = std::min({u[0], u[1], u[2]}), hi = std::max({u[0], u[1], u[2]});
+        double lo = 1e9, hi = -1e9;
+        for (int k = 0; k < 3; ++k)
+            if (!atPole[k]) { lo = std::min(lo, u[k]); hi = std::max(hi, u[k]); }
         if (hi - lo > 0.5)
             for (double& x : u) if (x < 0.5) x += 1.0;
+        // A pole corner takes the middle of the other two, so the fan round the pole is not twisted.
+        for (int k = 0; k < 3; ++k)
+            if (atPole[k]) {
+                double sum = 0;
+                int n = 0;
+                for (int j = 0; j < 3; ++j)
+                    if (!atPole[j]) { sum += u[j]; ++n; }
+                u[k] = n ? sum / n : 0.5;
+            }
         Tri t;
         for (int k = 0; k < 3; ++k) t[k] = mesh.addTexCoord(u[k] * uScale, v[k]);
         mesh.texFaces.push_back(t);
@@ -282,6 +300,9 @@ MeshData ribosome()
         return d;
     };
     TriSoup s = icosphere(2);
+    // Texture coordinates from the undeformed sphere, where the poles are exact vertices.
+    MeshData sphere = smoothMesh(s);
+    addSphericalMapping(sphere, 2.0);
     const D3 origin{0.3, -0.6, 0.1};
     for (D3& p : s.positions) {
         D3 dir = p;
@@ -293,7 +314,8 @@ MeshData ribosome()
         p = origin + dir * lo;
     }
     MeshData m = smoothMesh(s);
-    addSphericalMapping(m, 2.0);
+    m.texFaces = std::move(sphere.texFaces);
+    m.texCoords = std::move(sphere.texCoords);
     return m;
 }
 
