@@ -1,5 +1,6 @@
 # Turns resources/manifest.txt into an assembler file that .incbin's every resource and a C++
-# table that answers findResource(type, id).
+# table that answers findResource(type, id). An OBJECT library: every program that links it gets
+# the table whatever its link order (the data floor calls findResource but does not link it).
 function(vesiclar_embed_resources target manifest)
   file(STRINGS ${manifest} lines)
   set(asm "# Generated from manifest.txt\n.section .rodata\n")
@@ -34,6 +35,6 @@ function(vesiclar_embed_resources target manifest)
   file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/resource_table.cpp CONTENT "${cpp}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
   set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/embedded_resources.S PROPERTIES OBJECT_DEPENDS "${files}")
-  add_library(${target} STATIC ${CMAKE_CURRENT_BINARY_DIR}/embedded_resources.S ${CMAKE_CURRENT_BINARY_DIR}/resource_table.cpp)
+  add_library(${target} OBJECT ${CMAKE_CURRENT_BINARY_DIR}/embedded_resources.S ${CMAKE_CURRENT_BINARY_DIR}/resource_table.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
 endfunction()

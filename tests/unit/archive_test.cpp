@@ -191,7 +191,10 @@ TEST(Archive, DataFileOpensThroughTheArchive)
     }
     setDataArchiveOverride(nullptr, 0);
     DataFile file;
-    EXPECT_FALSE(file.open("meshes\\sphere.dat"));  // the embedded archive holds no such test entry
+    // Clearing the override goes back to the embedded archive, whose sphere is the real one.
+    ASSERT_TRUE(file.open("meshes\\sphere.dat"));
+    EXPECT_NE(file.size, 17u);
+    EXPECT_FALSE(file.open("nothing\\here.dat"));
 }
 
 TEST(Archive, AlteredBytesFailTheirCrc)
