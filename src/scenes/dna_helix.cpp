@@ -1,0 +1,435 @@
+#include "scenes/dna_helix.h"
+
+#include <bit>
+#include <cstring>
+#include <string>
+
+#include "assets/mesh.h"
+#include "data/data_file.h"
+#include "data/log.h"
+#include "data/settings.h"
+#include "math/random.h"
+#include "math/rotation.h"
+#include "render/gl.h"
+#include "render/render_state.h"
+
+namespace {
+
+constexpr Vector3 kUp{0, 1, 0};
+constexpr float kMoleculeTurn = 20.0f;   // degrees per step about the vertical axis
+constexpr float kMoleculeStep = 40.0f;   // length constant of one step
+constexpr float kMoleculeTwist = 80.0f;  // degrees per step about the local axis
+constexpr float kRungHalfWidth = 5.0f;
+constexpr float kHelixRadius = 40.0f;
+
+float readFloat(const uint8_t* p)
+{
+    const uint32_t bits = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return std::bit_cast<float>(bits);
+}
+
+Vector3 readVector(const uint8_t* p) { return {readFloat(p), readFloat(p + 4), readFloat(p + 8)}; }
+
+}  // namespace
+
+DnaHelix::DnaHelix() = default;
+
+DnaHelix::~DnaHelix() = default;
+
+// ---- Procedural helix ------------------------------------------------------------------------
+
+void DnaHelix::buildHelixPoints(float angleStepDegrees, float riseStep, unsigned count)
+{
+    rise = riseStep;
+    angleStep = angleStepDegrees;
+    strandA.clear();
+    strandB.clear();
+    strandA.reserve(count);
+    strandB.reserve(count);
+    for (unsigned i = 0; i < count; ++i) {
+        const Vector3 e = Vector3(kHelixRadius, 0, 0) + kUp * (static_cast<float>(i) * rise);
+        float a = static_cast<float>(i) * angleStep;
+        if (a > 360.0f)
+            a -= 360.0f;
+        strandA.push_back(rotatePoint(e, kUp, a));
+        strandB.push_back(rotatePoint(e, kUp, a + 180.0f));
+    }
+}
+
+void DnaHelix::buildHelix(float angleStepDegrees, float riseStep, unsigned count)
+{
+    Mesh sphere;
+    sphere.load("meshes\\sphere.dat");
+    sphereList = sphere.displayList;
+    linkTexture.load("textures\\link.jpg");
+    dnaTexture.load("textures\\dna.jpg");
+    buildHelixPoints(angleStepDegrees, riseStep, count);
+
+    // One rung: two crossed strips joining (40,0,0) and (-40,0,0), u along the rung.
+    rungList = glGenLists(1);
+    glLoadIdentity();
+    if (rungList == 0)
+        return;
+    const float h = kRungHalfWidth, r = kHelixRadius;
+    glNewList(rungList, GL_COMPILE);
+    glBegin(GL_TRIANGLES);
+    for (int plane = 0; plane < 2; ++plane) {
+        auto corner = [&](float x, float across, float s, float t) {
+            glTexCoord2f(s, t);
+            if (plane == 0)
+                glVertex3f(x, across, 0);
+            else
+                glVertex3f(x, 0, across);
+        };
+        corner(r, h, 0, 0);
+        corner(r, -h, 0, 1);
+        corner(-r, -h, 1, 1);
+        corner(r, h, 0, 0);
+        corner(-r, -h, 1, 1);
+        corner(-r, h, 1, 0);
+    }
+    glEnd();
+    glEndList();
+    glFinish();
+}
+
+void DnaHelix::drawSphereAt(const Vector3& p) const
+{
+    pushMatrix();
+    translate(p);
+    glCallList(sphereList);
+    popMatrix();
+}
+
+void DnaHelix::drawSpheres()
+{
+    rotate(kUp, spin);
+    setSphereMap(true);
+    for (size_t i = 0; i < strandA.size(); ++i) {
+        // The texture turns with the pairs so the reflections follow the twist.
+        selectMatrix(0);
+        rotate(kUp, static_cast<float>(i) * angleStep);
+        selectMatrix(1);
+        float col[3] = {0.2f, 0.2f, 0.2f};
+        col[i % 3] = 1.0f;
+        setColour({col[0], col[1], col[2]}, alpha);
+        drawSphereAt(strandA[i]);
+        col[(i + 2) % 3] = 1.0f;
+        setColour({col[0], col[1], col[2]}, alpha);
+        drawSphereAt(strandB[i]);
+    }
+    setSphereMap(false);
+    selectMatrix(0);
+    loadIdentity();
+    selectMatrix(1);
+}
+
+void DnaHelix::drawRungs()
+{
+    rotate(kUp, spin);
+    setColour({1, 1, 1}, alpha);
+    for (size_t i = 0; i < strandA.size(); ++i) {
+        pushMatrix();
+        translate({0, static_cast<float>(i) * rise, 0});
+        rotate(kUp, -static_cast<float>(i) * angleStep);
+        glCallList(rungList);
+        popMatrix();
+    }
+}
+
+// ---- Molecule helix --------------------------------------------------------------------------
+
+float DnaHelix::daughterRungAlpha(float showTime, size_t u, size_t count)
+{
+    const float a = showTime - 10.0f * static_cast<float>(u) / static_cast<float>(count) - 20.0f;
+    return a < 0.0f ? 0.0f : a;
+}
+
+Vector3 DnaHelix::moleculeCentreOffset()
+{
+    const Vector3 b = normalise({0, 1, 1});
+    Vector3 t{0, 0, kMoleculeStep * b.z};
+    float travel = 0;
+    for (int u = 0; u < 180.0f / kMoleculeTurn; ++u) {
+        travel += t.x;
+        t = rotatePoint(t, kUp, kMoleculeTurn);
+    }
+    return {-travel / 2.0f, 0, 0};
+}
+
+bool DnaHelix::buildMolecule(std::span<const uint8_t> file)
+{
+    moleculeLoaded = true;
+    for (auto* v : {&strandA, &strandB, &atomColour, &backboneA, &backboneB, &rungColourA, &rungColourB, &flyStartA, &flyEndA, &flyPosA,
+                    &flyPosB, &flyControlA, &flyControlB})
+        v->clear();
+    atomState.clear();
+    atomMoves.clear();
+    atomStartTime.clear();
+
+    Vector3 b = normalise({0, 1, 1});
+    Vector3 d{1, 0, 0};
+    Vector3 f = normalise(cross(d, b));
+    const Vector3 g = moleculeCentreOffset();
+
+    debrisAxis1.resize(kDebris);
+    debrisAngle1.resize(kDebris);
+    debrisDistance.resize(kDebris);
+    debrisSpeed.resize(kDebris);
+    debrisAngle2.resize(kDebris);
+    debrisAxis2.resize(kDebris);
+    debrisColour.resize(kDebris);
+    for (int k = 0; k < kDebris; ++k) {
+        debrisAngle1[k] = 360.0f * randomUnit();
+        debrisAngle2[k] = 360.0f * randomUnit();
+        debrisAxis1[k] = randomDirection();
+        debrisAxis2[k] = randomDirection();
+        debrisSpeed[k] = 20.0f * randomUnit() + 1.0f;
+        debrisDistance[k] = 500.0f * randomUnit() + 250.0f;
+        const float cr = 0.7f * randomUnit();
+        const float cg = 0.7f * randomUnit();
+        const float cb = 0.7f * randomUnit();
+        debrisColour[k] = Vector3(1, 1, 1) - Vector3(cr, cg, cb);
+    }
+
+    // Never read past the data: a short file gives a helix without atoms.
+    const bool complete = file.size() >= size_t(kMoleculeAtoms) * kMoleculeRecordBytes;
+    Vector3 positions[kMoleculeAtoms];
+    Vector3 colours[kMoleculeAtoms];
+    if (complete) {
+        for (int n = 0; n < kMoleculeAtoms; ++n) {
+            positions[n] = readVector(file.data() + n * kMoleculeRecordBytes);
+            colours[n] = readVector(file.data() + n * kMoleculeRecordBytes + 12);
+        }
+    }
+
+    for (int u = 0; u < kMoleculeSteps; ++u) {
+        Vector3 k = g;
+        k.y = g.y - f.y * kMoleculeStep * static_cast<float>(u);
+        k = rotatePoint(k, kUp, static_cast<float>(u) * kMoleculeTurn);
+        backboneA.push_back(k);
+        k = rotatePoint(k, kUp, 180.0f);
+        backboneB.push_back(k);
+        // Drawn z, y, x: the order the rung colours have always been drawn in.
+        for (auto* rungColours : {&rungColourA, &rungColourB}) {
+            const float z = randomUnit();
+            const float y = randomUnit();
+            const float x = randomUnit();
+            rungColours->push_back({x, y, z});
+        }
+    }
+
+    if (complete) {
+        float q = 0;
+        Vector3 centre = g;
+        const size_t n = size_t(kMoleculeSteps) * kMoleculeAtoms;
+        strandA.reserve(n);
+        strandB.reserve(n);
+        atomColour.reserve(n);
+        for (int u = 0; u < kMoleculeSteps; ++u) {
+            const Vector3 o = rotatePoint(d, b, q);
+            const Vector3 p = rotatePoint(f, b, q);
+            for (int r = 0; r < kMoleculeAtoms; ++r) {
+                const Vector3 m = centre + o * positions[r].x + p * positions[r].y + b * positions[r].z;
+                strandA.push_back(m);
+                strandB.push_back(rotatePoint(m, kUp, 180.0f));
+                atomColour.push_back(colours[r]);
+            }
+            centre += b * kMoleculeStep;
+            q += kMoleculeTwist;
+            d = rotatePoint(d, kUp, kMoleculeTurn);
+            f = rotatePoint(f, kUp, kMoleculeTurn);
+            b = rotatePoint(b, kUp, kMoleculeTurn);
+        }
+    }
+
+    const size_t atoms = strandA.size();
+    atomState.assign(atoms, Parent);
+    atomMoves.assign(atoms, 0);
+    atomStartTime.assign(atoms, 0.0f);
+    for (auto* v : {&flyStartA, &flyEndA, &flyPosA, &flyPosB, &flyControlA, &flyControlB})
+        v->assign(atoms, Vector3());
+    for (size_t i = 0; i < atoms; i += 2) {
+        atomMoves[i] = 1;
+        atomStartTime[i] = 12.0f + 0.05f * static_cast<float>(i) + 0.9f * randomUnit();
+    }
+    return complete;
+}
+
+void DnaHelix::loadMolecule(const char* fileName)
+{
+    moleculeLoaded = true;
+    Mesh sphere;
+    sphere.load("meshes\\sphere.dat");
+    sphereList = sphere.displayList;
+    Mesh chromosome;
+    chromosome.load("meshes\\chrom.dat");
+    chromList = chromosome.displayList;
+    dnaTexture.load("textures\\dna.jpg");
+
+    DataFile file;
+    const bool opened = file.open(fileName);
+    const std::span<const uint8_t> bytes = opened ? std::span<const uint8_t>(file.data, file.size) : std::span<const uint8_t>();
+    if (!buildMolecule(bytes))
+        Log::instance().write("Molecule <").write(fileName).write(opened ? "> has no atoms: truncated\n" : "> has no atoms: missing\n");
+    file.close();
+}
+
+void DnaHelix::startFlight(size_t i)
+{
+    atomState[i] = Flying;
+    flyStartA[i] = rotatePoint(strandA[i], kUp, -kSpinRate * time) + Vector3(-kShowOffset, 0, 0);
+    flyEndA[i] = rotatePoint(strandA[i], kUp, -kSpinRate * (time + kFlightSeconds) - 90.0f) + Vector3(kShowOffset, 0, 0);
+    for (Vector3* control : {&flyControlA[i], &flyControlB[i]}) {
+        const float radius = 400.0f * randomUnit() + 100.0f;
+        const Vector3 direction = randomDirection();
+        *control = Vector3(0, 400, 0) + direction * radius;
+    }
+}
+
+void DnaHelix::update(float dt)
+{
+    time += dt;
+    spin += kSpinRate * dt;
+    if (spin > 360.0f)
+        spin -= 360.0f;
+    if (!moleculeLoaded)
+        return;
+
+    const Vector3 zero;
+    for (size_t i = 0; i < atomMoves.size(); ++i) {
+        if (atomMoves[i] != 1 || !(time > atomStartTime[i]))
+            continue;
+        if (atomStartTime[i] + kFlightSeconds < time) {
+            atomState[i] = Daughter;
+            continue;
+        }
+        if (atomState[i] != Flying)
+            startFlight(i);
+        const float s = time - atomStartTime[i];
+        const bool firstHalf = atomStartTime[i] + 1.0f > time;
+
+        // Two Hermite pieces meeting at the control point, at rest at both ends.
+        const Vector3 middleA = (flyEndA[i] - flyStartA[i]) / 2.0f;
+        flyPosA[i] = firstHalf ? hermite(flyStartA[i], flyControlA[i], zero, middleA, s)
+                               : hermite(flyControlA[i], flyEndA[i], middleA, zero, s - 1.0f);
+
+        const Vector3 startB = rotateAboutPivot(flyStartA[i], kUp, {-kShowOffset, 0, 0}, 180.0f);
+        const Vector3 endB = rotateAboutPivot(flyEndA[i], kUp, {kShowOffset, 0, 0}, 180.0f);
+        const Vector3 middleB = (endB - startB) / 2.0f;
+        flyPosB[i] = firstHalf ? hermite(startB, flyControlB[i], zero, middleB, s) : hermite(flyControlB[i], endB, middleB, zero, s - 1.0f);
+    }
+
+    for (size_t k = 0; k < debrisAngle1.size(); ++k) {
+        debrisAngle1[k] += dt * debrisSpeed[k];
+        if (debrisAngle1[k] > 360.0f)
+            debrisAngle1[k] -= 360.0f;
+    }
+}
+
+void DnaHelix::reset()
+{
+    spin = 0;
+    time = 0;
+    for (size_t i = 0; i < atomStartTime.size(); i += 2)
+        atomStartTime[i] = 12.0f + 0.05f * static_cast<float>(i) + 0.9f * randomUnit();
+    std::fill(atomState.begin(), atomState.end(), uint8_t(Parent));
+}
+
+void DnaHelix::drawRungSpheres(size_t u, float rungAlpha, float& w) const
+{
+    for (int j = 1; j <= 9; ++j) {
+        const float t = static_cast<float>(j) / 10.0f;
+        pushMatrix();
+        setColour(lerp(rungColourA[u], rungColourB[u], t), rungAlpha);
+        translate(lerp(backboneA[u], backboneB[u], t) + Vector3(0, w, 0));
+        glCallList(sphereList);
+        popMatrix();
+        w = -w;
+    }
+}
+
+void DnaHelix::drawMoleculeShow()
+{
+    static constexpr GLfloat kSpecular[4] = {0.7f, 0.7f, 0.8f, 1.0f};
+
+    pushMatrix();
+    translate({-kShowOffset, 0, 0});
+    rotate(kUp, spin);
+    setBlending(false);
+    setDepthWrite(true);
+    setCulling(true);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, kSpecular);
+    glMaterialf(GL_FRONT, GL_SHININESS, 16.0f);
+    dnaTexture.bind();
+    setSphereMap(true);
+
+    // Parent helix: every atom that has not left yet.
+    for (size_t i = 0; i < strandA.size(); ++i) {
+        setColour(atomColour[i], 1.0f);
+        if (atomState[i] == Parent) {
+            drawSphereAt(strandA[i]);
+            drawSphereAt(strandB[i]);
+        }
+    }
+    popMatrix();
+
+    for (size_t i = 0; i < strandA.size(); ++i) {
+        if (atomState[i] == Flying) {
+            setColour(atomColour[i], 1.0f);
+            drawSphereAt(flyPosA[i]);
+            drawSphereAt(flyPosB[i]);
+        }
+    }
+
+    pushMatrix();
+    translate({kShowOffset, 0, 0});
+    rotate(kUp, spin + 90.0f);
+    for (size_t i = 0; i < strandA.size(); ++i) {
+        if (atomState[i] == Daughter) {
+            setColour(atomColour[i], 1.0f);
+            drawSphereAt(strandA[i]);
+            drawSphereAt(strandB[i]);
+        }
+    }
+    popMatrix();
+
+    selectMatrix(0);
+    loadIdentity();
+    selectMatrix(1);
+    setBlending(true);
+    setWhite();
+    float w = 2.0f;  // rung spheres alternate above and below the rung line
+
+    pushMatrix();
+    translate({-kShowOffset, 0, 0});
+    rotate(kUp, spin);
+    for (size_t u = 0; u < backboneA.size(); u += 2)
+        drawRungSpheres(u, 1.0f, w);
+    popMatrix();
+
+    pushMatrix();
+    translate({kShowOffset, 0, 0});
+    rotate(kUp, spin + 90.0f);
+    for (size_t u = 1; u < backboneA.size(); u += 2)
+        drawRungSpheres(u, daughterRungAlpha(time, u, backboneA.size()), w);
+    popMatrix();
+
+    pushMatrix();
+    translate({0, 400, 0});
+    if (currentSettings.Detail != 0) {
+        for (size_t k = 0; k < debrisAngle1.size(); ++k) {
+            pushMatrix();
+            rotate(debrisAxis1[k], debrisAngle2[k]);
+            rotate({1, 0, 0}, debrisAngle1[k]);
+            translate({0, debrisDistance[k], 0});
+            rotate(debrisAxis2[k], 6.0f * debrisAngle1[k]);
+            scaleUniform(0.7f);
+            setColour(debrisColour[k], 0.14f);
+            glCallList(chromList);
+            popMatrix();
+        }
+    }
+    popMatrix();
+    setSphereMap(false);
+}
