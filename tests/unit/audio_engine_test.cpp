@@ -383,6 +383,27 @@ TEST_F(AudioEngine, WritesTheDecodedMusicAndLoopsPastItsEnd)
         ASSERT_EQ(recording[start + i], reference[i % reference.size()]) << "sample " << i;
 }
 
+TEST_F(AudioEngine, StoppingFadesOutInsteadOfCuttingTheWave)
+{
+    const std::vector<uint8_t> ogg = encodeOgg(testChord(2, 44100, 0.5), 2, 44100);
+    const std::vector<int16_t> reference = decodeOgg(ogg);
+    const std::vector<int16_t> recording =
+        record(engine, folder.file("fade.raw"), ogg, 100, kAudioStreamLoop, reference.size() / 2 * 2);
+    ASSERT_FALSE(recording.empty());
+    size_t last = recording.size();
+    while (last > 0 && recording[last - 1] == 0)
+        --last;
+    ASSERT_GT(last, 44100u);
+    // The chord never drops near zero for long, so only a fade makes the last frames quiet.
+    int peak = 0, tail = 0;
+    for (size_t i = last - 40000; i < last; ++i)
+        peak = std::max(peak, std::abs(static_cast<int>(recording[i])));
+    for (size_t i = last - 200; i < last; ++i)
+        tail = std::max(tail, std::abs(static_cast<int>(recording[i])));
+    EXPECT_GT(peak, 10000);
+    EXPECT_LT(tail, peak / 5) << "output was halted at full level";
+}
+
 TEST_F(AudioEngine, AStreamWithoutLoopPlaysOnceThenSilence)
 {
     const std::vector<uint8_t> ogg = encodeOgg(testChord(2, 44100, 0.4), 2, 44100);

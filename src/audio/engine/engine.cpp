@@ -62,6 +62,8 @@ struct Engine {
 
     std::atomic<uint32_t> error{kAudioOk};
     std::atomic<int> volume{100};
+    std::atomic<bool> muted{false};  // BASS_Stop fades to silence before it halts output
+    std::atomic<bool> silent{true};  // the last block went out at zero gain or with nothing playing
     bool initialised = false;
     SDL_AudioDeviceID device = 0;
     int rate = kDefaultRate;
@@ -107,11 +109,13 @@ void mixBlock(Engine& engine, int16_t* out, int frames)
     }
     // The volume is read after the play flags, so a volume set before a stream was started is
     // always seen here; silence before means nothing to glide from.
-    engine.ramp.setVolume(engine.volume.load(std::memory_order_relaxed));
+    const bool muted = engine.muted.load(std::memory_order_acquire);
+    engine.ramp.setVolume(muted ? 0 : engine.volume.load(std::memory_order_relaxed));
     if (!engine.audible)
         engine.ramp.jumpToTarget();
     engine.ramp.apply(engine.mix.data(), out, frames);
     engine.audible = any;
+    engine.silent.store(!any || engine.ramp.gain() == 0.0f, std::memory_order_release);
 }
 
 void SDLCALL fillOutput(void* user, Uint8* bytes, int length)
@@ -151,6 +155,8 @@ AUDIO_EXPORT uint32_t VESICLAR_AUDIO_CALL BASS_Init(int32_t device, uint32_t fre
     engine.part.assign(kBlockFrames * 2, 0);
     engine.ramp = GainRamp(engine.rate);
     engine.audible = false;
+    engine.muted.store(false);
+    engine.silent.store(true);
 
     SDL_AudioSpec want{};
     want.freq = engine.rate;
@@ -248,15 +254,24 @@ AUDIO_EXPORT uint32_t VESICLAR_AUDIO_CALL BASS_Start()
 {
     if (!gEngine.initialised)
         return fail(kAudioErrorNotInit);
+    gEngine.muted.store(false, std::memory_order_release);  // glides back up from silence
     SDL_PauseAudioDevice(gEngine.device, 0);
     return succeed();
 }
 
 AUDIO_EXPORT uint32_t VESICLAR_AUDIO_CALL BASS_Stop()
 {
-    if (!gEngine.initialised)
+    Engine& engine = gEngine;
+    if (!engine.initialised)
         return fail(kAudioErrorNotInit);
-    SDL_PauseAudioDevice(gEngine.device, 1);
+    // Halting mid-waveform clicks: let the callback glide to silence first (20 ms), but never
+    // wait long on a device that has stalled or is already halted.
+    engine.muted.store(true, std::memory_order_release);
+    if (SDL_GetAudioDeviceStatus(engine.device) == SDL_AUDIO_PLAYING) {
+        for (int waited = 0; waited < 100 && !engine.silent.load(std::memory_order_acquire); ++waited)
+            SDL_Delay(1);
+    }
+    SDL_PauseAudioDevice(engine.device, 1);
     return succeed();
 }
 
