@@ -1,0 +1,104 @@
+// The music in the real program: what it writes to the sound device, and what it leaves behind.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "x_session.h"
+
+namespace {
+
+std::vector<std::string> musicSettings(const char* enable, const char* volume)
+{
+    return {"UseDesktop=0", "Width=800", "Height=600", "Depth=32", "VSync=0", "DefGamma=1",
+            std::string("EnableMusic=") + enable, std::string("Volume=") + volume};
+}
+
+std::vector<int16_t> readSamples(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+class MusicRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<XServer>(800, 600);
+        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        char pattern[] = "/tmp/vesiclar-sound-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        soundFolder = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(soundFolder, ignored);
+    }
+
+    // Runs until a second of music has played, then ends the run with a key.
+    std::unique_ptr<Program> runOnce(const std::vector<std::string>& settings)
+    {
+        auto program = std::make_unique<Program>(server->name(), settings);
+        soundFile = "SDL_DISKAUDIOFILE=" + soundFolder + "/out.raw";
+        EXPECT_TRUE(program->start({"/s"}, {"SDL_AUDIODRIVER=disk", soundFile}));
+        EXPECT_TRUE(program->waitForLog("Starting main loop...", 60)) << program->log();
+        sleepSeconds(1.0);
+        EXPECT_TRUE(xdotool(server->name(), {"key", "space"}));
+        int status = -1;
+        EXPECT_TRUE(program->waitForExit(10, status));
+        EXPECT_EQ(status, 0);
+        return program;
+    }
+
+    std::unique_ptr<XServer> server;
+    std::string soundFolder, soundFile;
+};
+
+TEST_F(MusicRunTest, PlaysTheMusicAtTheVolumeSettingAndLeavesNoCopyOfTheLibrary)
+{
+    auto program = runOnce(musicSettings("1", "40"));
+    const std::string log = program->log();
+    std::string loading = "Create window...done\ndone\n";
+    for (const char* name : {"BASS_ErrorGetCode", "BASS_Init", "BASS_Free", "BASS_StreamCreateFile",
+                             "BASS_StreamPlay", "BASS_SetVolume", "BASS_Start", "BASS_Stop", "BASS_GetVolume"})
+        loading += std::string("Load BASS function <") + name + "> ...done\n";
+    loading += "Initialize BASS...done\n";
+    EXPECT_NE(log.find(loading), std::string::npos) << log;
+    EXPECT_NE(log.find("Starting main loop...Open music file...done\nPlay music...done\n"), std::string::npos) << log;
+    EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"});
+
+    // Real music came out, no louder than the volume setting allows.
+    const std::vector<int16_t> samples = readSamples(soundFolder + "/out.raw");
+    ASSERT_GT(samples.size(), 44100u);
+    int peak = 0;
+    size_t audible = 0;
+    for (const int16_t s : samples) {
+        peak = std::max(peak, std::abs(static_cast<int>(s)));
+        audible += std::abs(static_cast<int>(s)) > 64;
+    }
+    EXPECT_GT(audible, 44100u / 2) << "about a second of music was expected";
+    EXPECT_GT(peak, 2000);
+    EXPECT_LE(peak, 32768 * 40 / 100 + 1);
+}
+
+TEST_F(MusicRunTest, MusicOffOpensNoDeviceWritesNoCopyAndLogsNoMusicLines)
+{
+    auto program = runOnce(musicSettings("0", "40"));
+    const std::string log = program->log();
+    EXPECT_EQ(log.find("BASS"), std::string::npos) << log;
+    EXPECT_EQ(log.find("music"), std::string::npos) << log;
+    EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"});
+    EXPECT_FALSE(std::filesystem::exists(soundFolder + "/out.raw")) << "the sound device was opened";
+}
+
+}  // namespace
