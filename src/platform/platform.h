@@ -248,13 +248,14 @@ namespace platform {
 // cannot be reached). Every call below that needs a display fails softly without one.
 bool videoAvailable();
 
-// The run's OpenGL window: borderless, above other windows, not yet shown, at (x, y) with the
-// given size (full screen when that is exactly the first display). Double-buffered RGBA, 24-bit
-// depth and 8-bit stencil, or the closest the system offers. Its GL context is made current.
-// Null when the window or its context cannot be made. At most one GL window exists.
+// The run's OpenGL window: borderless, above every other window and outside the window
+// manager's control (as a screen saver's window is), not yet shown, at (x, y) with the given
+// size. Double-buffered RGBA, 24-bit depth and 8-bit stencil, or the closest the system offers.
+// Its GL context is made current and its GlContextServices installed (the gamma service is
+// setGamma below). Null when the window or its context cannot be made. At most one GL window.
 void* createGlWindow(int x, int y, int width, int height);
 
-// GL in a window another program owns (the screensaver host's window, or the root window), in
+// GL in a window another program owns (the screensaver host's window; 0 = the root window), in
 // that window's own visual. Its context is made current. Null when the window is not there or
 // has no GL visual. Its GlContextServices are installed; the host owns the screen, so the
 // gamma service only records (see setGamma).
