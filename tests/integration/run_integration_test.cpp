@@ -10,6 +10,8 @@
 #include <regex>
 #include <sstream>
 
+#include "app/preview.h"
+#include "data/resources.h"
 #include "x_session.h"
 
 namespace {
@@ -289,10 +291,15 @@ TEST_F(RunTest, RootOptionDrawsIntoXscreensaverWindow)
     expectCleanEnd(*program, "the host's window going away");
 }
 
-TEST_F(RunTest, PreviewPaintsIntoItsParentUntilThatGoesAway)
+TEST_F(RunTest, PreviewPaintsItsPictureIntoItsParentUntilThatGoesAway)
 {
+    Picture picture;
+    ASSERT_TRUE(decodeBitmap(findResource("BITMAP", 112), picture));
+    ASSERT_EQ(picture.width, 155);
+    ASSERT_EQ(picture.height, 115);
+
     Display* d = server->display();
-    const Window parent = makeHostWindow(152, 112);
+    const Window parent = makeHostWindow(200, 150);
     Program program(server->name(), baseSettings());
     ASSERT_TRUE(program.start({"/p", std::to_string(parent)}));
     Window child = 0;
@@ -307,10 +314,24 @@ TEST_F(RunTest, PreviewPaintsIntoItsParentUntilThatGoesAway)
         sleepSeconds(0.05);
     }
     ASSERT_NE(child, 0u) << program.standardError();
-    XWindowAttributes attributes{};
-    ASSERT_TRUE(XGetWindowAttributes(d, child, &attributes));
-    EXPECT_EQ(attributes.width, 152);
-    EXPECT_EQ(attributes.height, 112);
+    sleepSeconds(0.3);  // the first expose is painted
+    int width = 0, height = 0;
+    const std::vector<uint32_t> pixels = windowPixels(d, child, width, height);
+    ASSERT_EQ(width, 200);
+    ASSERT_EQ(height, 150);
+    int wrong = 0, notBlack = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t seen = pixels[static_cast<size_t>(y) * width + x];
+            if (x < picture.width && y < picture.height)
+                wrong += seen != picture.pixels[static_cast<size_t>(y) * picture.width + x];
+            else
+                notBlack += seen != 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "the picture, unscaled, at the top-left corner";
+    EXPECT_EQ(notBlack, 0) << "the rest of the preview area stays black";
+
     EXPECT_TRUE(program.running());
     XDestroyWindow(d, parent);
     XSync(d, False);
