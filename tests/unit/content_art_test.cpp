@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 #include <vorbis/vorbisfile.h>
 
+#include "assets/texture.h"
 #include "content_support.h"
 #include "data/resources.h"
 #include "generate.h"
@@ -157,45 +156,39 @@ TEST(ContentScenes, DnaFlightsWatchTheCopyFromOutsideBothHelixes)
     }
 }
 
+// A JPEG decoded by the texture loader's decoder, turned to rows top first.
 struct Picture {
-    int width = 0, height = 0, components = 0;
+    int width = 0, height = 0, components = 3;
     bool progressive = true;
     std::vector<uint8_t> rgb;
-    uint8_t at(int x, int y, int c) const { return rgb[(static_cast<size_t>(y) * width + x) * components + c]; }
+    uint8_t at(int x, int y, int c) const { return rgb[(static_cast<size_t>(y) * width + x) * 3 + c]; }
 };
 
-struct JpegError {
-    jpeg_error_mgr mgr;
-    jmp_buf jump;
-};
+// Baseline when the first start-of-frame marker is SOF0 (0xFFC0) rather than a progressive one.
+bool firstFrameIsBaseline(const std::vector<uint8_t>& bytes)
+{
+    for (size_t i = 2; i + 3 < bytes.size();) {
+        if (bytes[i] != 0xFF) return false;
+        uint8_t marker = bytes[i + 1];
+        if (marker == 0xC0) return true;
+        if (marker >= 0xC1 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) return false;
+        i += 2 + ((bytes[i + 2] << 8) | bytes[i + 3]);
+    }
+    return false;
+}
 
 Picture decodeJpeg(const std::vector<uint8_t>& bytes)
 {
     Picture p;
-    if (bytes.empty()) return p;
-    jpeg_decompress_struct cinfo;
-    JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); };
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return Picture{};
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    p.progressive = cinfo.progressive_mode;
-    jpeg_start_decompress(&cinfo);
-    p.width = static_cast<int>(cinfo.output_width);
-    p.height = static_cast<int>(cinfo.output_height);
-    p.components = cinfo.output_components;
-    p.rgb.resize(static_cast<size_t>(p.width) * p.height * p.components);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = p.rgb.data() + static_cast<size_t>(cinfo.output_scanline) * p.width * p.components;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    DecodedImage image;
+    if (!decodeJpegBytes(bytes, image)) return p;
+    p.width = image.width;
+    p.height = image.height;
+    p.progressive = !firstFrameIsBaseline(bytes);
+    p.rgb.resize(static_cast<size_t>(p.width) * p.height * 3);
+    for (int y = 0; y < p.height; ++y)
+        std::memcpy(&p.rgb[static_cast<size_t>(y) * p.width * 3],
+                    &image.pixels[static_cast<size_t>(p.height - 1 - y) * image.rowBytes], static_cast<size_t>(p.width) * 3);
     return p;
 }
 
@@ -296,6 +289,10 @@ TEST(ContentPictures, LoadingCornerImagesAre32BitTgas)
     std::vector<uint8_t> badge = resource(kCustomData, 119);
     int w = 0, h = 0;
     ASSERT_TRUE(header(badge, w, h));
+    TgaImage decoded;  // the loader's own decoder takes it as a 32-bit image
+    ASSERT_EQ(decodeTgaBytes(badge, decoded), TgaStatus::ok);
+    EXPECT_EQ(decoded.pixelDepth, 32);
+    EXPECT_EQ(tgaToRgba(decoded).size(), 256u * 128u * 4u);
     EXPECT_EQ(w, 256);
     EXPECT_EQ(h, 128);
     int soft = 0, opaque = 0;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "assets/mesh.h"
+#include "assets/vertex_anim_track.h"
 #include "content_support.h"
 
 namespace {
@@ -29,30 +31,26 @@ Vec readVec(Cursor& c)
     return v;
 }
 
-struct Mesh {
-    uint32_t v = 0, f = 0, t = 0;
-    std::vector<Vec> positions;
-    std::vector<uint32_t> faces, texFaces;
-    std::vector<float> uv;
-    std::vector<Vec> normals;  // three per face
-    size_t fileSize = 0;
+// A mesh file read by the project's mesh parser, which checks the size formula and every index.
+struct LoadedMesh {
+    MeshData data;
+    bool parsed = false;
+    std::string reason;
+    Vec position(uint32_t i) const { return {data.x[i], data.y[i], data.z[i]}; }
+    uint32_t corner(uint32_t face, int k) const { return (k == 0 ? data.a : k == 1 ? data.b : data.c)[face]; }
+    uint32_t texCorner(uint32_t face, int k) const { return (k == 0 ? data.ta : k == 1 ? data.tb : data.tc)[face]; }
+    Vec normal(uint32_t face, int k) const
+    {
+        const float* n = &data.normals[9 * face + 3 * k];
+        return {n[0], n[1], n[2]};
+    }
 };
 
-Mesh readMesh(const std::string& path)
+LoadedMesh readMesh(const std::string& path)
 {
     std::vector<uint8_t> bytes = archiveEntry(path);
-    Mesh m;
-    m.fileSize = bytes.size();
-    Cursor c(bytes);
-    m.v = c.u32();
-    m.f = c.u32();
-    m.t = c.u32();
-    if (12 + 12ull * m.v + 60ull * m.f + 8ull * m.t != bytes.size()) return m;
-    for (uint32_t i = 0; i < m.v; ++i) m.positions.push_back(readVec(c));
-    for (uint32_t i = 0; i < 3 * m.f; ++i) m.faces.push_back(c.u32());
-    for (uint32_t i = 0; i < 3 * m.f; ++i) m.texFaces.push_back(c.u32());
-    for (uint32_t i = 0; i < 2 * m.t; ++i) m.uv.push_back(c.f32());
-    for (uint32_t i = 0; i < 3 * m.f; ++i) m.normals.push_back(readVec(c));
+    LoadedMesh m;
+    m.parsed = parseMesh(bytes, m.data, &m.reason);
     return m;
 }
 
@@ -79,35 +77,34 @@ TEST(ContentMeshes, AreWellFormedClosedSmoothSurfaces)
     for (const char* path : {"meshes\\sphere.dat", "meshes\\lows.dat", "meshes\\mito.dat", "meshes\\ribo.dat",
                              "meshes\\chrom.dat"}) {
         SCOPED_TRACE(path);
-        Mesh m = readMesh(path);
-        ASSERT_EQ(m.fileSize, 12 + 12ull * m.v + 60ull * m.f + 8ull * m.t);
-        ASSERT_GT(m.f, 0u);
-        for (uint32_t i : m.faces) ASSERT_LT(i, m.v);
-        for (uint32_t i : m.texFaces) ASSERT_LT(i, m.t);
-        for (const Vec& n : m.normals) ASSERT_NEAR(len(n), 1.0, 1e-5);
+        LoadedMesh m = readMesh(path);
+        ASSERT_TRUE(m.parsed) << m.reason;
+        const MeshData& d = m.data;
+        ASSERT_GT(d.faceCount, 0u);
+        for (float n : d.normals) ASSERT_TRUE(std::isfinite(n));
+        for (uint32_t f = 0; f < d.faceCount; ++f)
+            for (int k = 0; k < 3; ++k) ASSERT_NEAR(len(m.normal(f, k)), 1.0, 1e-5);
         // Every triangle faces outwards (culled meshes must show their outside) and its corner
         // normals agree with its face.
         Vec centre{0, 0, 0};
-        for (const Vec& p : m.positions) centre = centre + p;
-        centre = {centre.x / m.v, centre.y / m.v, centre.z / m.v};
+        for (uint32_t i = 0; i < d.vertexCount; ++i) centre = centre + m.position(i);
+        centre = {centre.x / d.vertexCount, centre.y / d.vertexCount, centre.z / d.vertexCount};
         double volume = 0;
         int disagreeing = 0;
-        for (uint32_t f = 0; f < m.f; ++f) {
-            const Vec& a = m.positions[m.faces[3 * f]];
-            const Vec& b = m.positions[m.faces[3 * f + 1]];
-            const Vec& c = m.positions[m.faces[3 * f + 2]];
+        for (uint32_t f = 0; f < d.faceCount; ++f) {
+            Vec a = m.position(m.corner(f, 0)), b = m.position(m.corner(f, 1)), c = m.position(m.corner(f, 2));
             Vec n = crossv(b - a, c - a);
             volume += dotv(a - centre, crossv(b - centre, c - centre));
             for (int k = 0; k < 3; ++k)
-                if (dotv(n, m.normals[3 * f + k]) <= 0) ++disagreeing;
+                if (dotv(n, m.normal(f, k)) <= 0) ++disagreeing;
         }
         EXPECT_GT(volume, 0.0);
         EXPECT_EQ(disagreeing, 0);
         // No triangle smears the texture: its corners stay within half a repeat of each other.
-        for (uint32_t f = 0; f < m.f; ++f) {
+        for (uint32_t f = 0; f < d.faceCount; ++f) {
             float lo = 1e9f, hi = -1e9f;
             for (int k = 0; k < 3; ++k) {
-                float u = m.uv[2 * m.texFaces[3 * f + k]];
+                float u = d.u[m.texCorner(f, k)];
                 lo = std::min(lo, u);
                 hi = std::max(hi, u);
             }
@@ -118,30 +115,32 @@ TEST(ContentMeshes, AreWellFormedClosedSmoothSurfaces)
 
 TEST(ContentMeshes, SphereAndBackgroundHaveTheirKnownLayout)
 {
-    Mesh s = readMesh("meshes\\sphere.dat");
-    EXPECT_EQ(s.v, 92u);
-    EXPECT_EQ(s.f, 180u);
-    EXPECT_EQ(s.t, 123u);
-    ASSERT_EQ(s.faces.size(), 540u);
-    EXPECT_EQ(s.faces[0], 0u);
-    EXPECT_FLOAT_EQ(s.positions[0].z, 10.0f);
-    EXPECT_EQ(s.texFaces[0], 92u);
-    EXPECT_FLOAT_EQ(s.uv[2 * 92], 0.6f);
-    EXPECT_FLOAT_EQ(s.uv[2 * 92 + 1], 1.0f);
-    EXPECT_FLOAT_EQ(s.normals[0].z, 1.0f);
-    for (const Vec& p : s.positions) EXPECT_NEAR(len(p), 10.0, 1e-4);
+    LoadedMesh s = readMesh("meshes\\sphere.dat");
+    ASSERT_TRUE(s.parsed) << s.reason;
+    EXPECT_EQ(s.data.vertexCount, 92u);
+    EXPECT_EQ(s.data.faceCount, 180u);
+    EXPECT_EQ(s.data.texVertexCount, 123u);
+    EXPECT_EQ(s.corner(0, 0), 0u);
+    EXPECT_FLOAT_EQ(s.position(0).z, 10.0f);
+    EXPECT_EQ(s.texCorner(0, 0), 92u);
+    EXPECT_FLOAT_EQ(s.data.u[92], 0.6f);
+    EXPECT_FLOAT_EQ(s.data.v[92], 1.0f);
+    EXPECT_FLOAT_EQ(s.normal(0, 0).z, 1.0f);
+    for (uint32_t i = 0; i < s.data.vertexCount; ++i) EXPECT_NEAR(len(s.position(i)), 10.0, 1e-4);
 
-    Mesh l = readMesh("meshes\\lows.dat");
-    EXPECT_EQ(l.v, 42u);
-    EXPECT_EQ(l.f, 80u);
-    for (const Vec& p : l.positions) EXPECT_NEAR(len(p), 10.0, 1e-4);
+    LoadedMesh l = readMesh("meshes\\lows.dat");
+    ASSERT_TRUE(l.parsed) << l.reason;
+    EXPECT_EQ(l.data.vertexCount, 42u);
+    EXPECT_EQ(l.data.faceCount, 80u);
+    for (uint32_t i = 0; i < l.data.vertexCount; ++i) EXPECT_NEAR(len(l.position(i)), 10.0, 1e-4);
 }
 
 TEST(ContentMeshes, OrganellesHaveTheirShapeAndSize)
 {
-    auto extent = [](const Mesh& m) {
+    auto extent = [](const LoadedMesh& m) {
         Vec lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f};
-        for (const Vec& p : m.positions) {
+        for (uint32_t i = 0; i < m.data.vertexCount; ++i) {
+            Vec p = m.position(i);
             lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
             hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
         }
@@ -159,44 +158,6 @@ TEST(ContentMeshes, OrganellesHaveTheirShapeAndSize)
     EXPECT_GT(ribo.y, ribo.x);  // two subunits stacked
 }
 
-struct Track {
-    uint32_t v = 0, f = 0, i = 0;
-    std::vector<float> initialPositions, initialNormals, texCoords;
-    std::vector<uint32_t> indices;
-    std::vector<std::vector<float>> keyPositions, keyNormals, positionTangents, normalTangents;
-    size_t fileSize = 0;
-};
-
-Track readTrack(const std::string& path)
-{
-    std::vector<uint8_t> bytes = archiveEntry(path);
-    Track t;
-    t.fileSize = bytes.size();
-    Cursor c(bytes);
-    t.v = c.u32();
-    t.f = c.u32();
-    t.i = c.u32();
-    if (12 + 512ull * t.v + 4ull * t.i != bytes.size()) return t;
-    auto floats = [&](size_t n) {
-        std::vector<float> out(n);
-        for (float& x : out) x = c.f32();
-        return out;
-    };
-    t.initialPositions = floats(3 * t.v);
-    t.initialNormals = floats(3 * t.v);
-    t.texCoords = floats(2 * t.v);
-    for (uint32_t k = 0; k < t.i; ++k) t.indices.push_back(c.u32());
-    for (int k = 0; k < 10; ++k) {
-        t.keyPositions.push_back(floats(3 * t.v));
-        t.keyNormals.push_back(floats(3 * t.v));
-    }
-    for (int k = 0; k < 10; ++k) {
-        t.positionTangents.push_back(floats(3 * t.v));
-        t.normalTangents.push_back(floats(3 * t.v));
-    }
-    return t;
-}
-
 TEST(ContentTracks, HaveTheSizesCountsAndTangentsThePlayerNeeds)
 {
     struct Expect {
@@ -207,30 +168,39 @@ TEST(ContentTracks, HaveTheSizesCountsAndTangentsThePlayerNeeds)
     for (const Expect& e : {Expect{"animation\\cell.trk", 642, 1280, 22}, Expect{"animation\\lcell.trk", 162, 320, 22},
                             Expect{"animation\\core.trk", 642, 1280, 13}, Expect{"animation\\lcore.trk", 162, 320, 13}}) {
         SCOPED_TRACE(e.path);
-        Track t = readTrack(e.path);
-        ASSERT_EQ(t.fileSize, 12 + 512ull * e.v + 12ull * e.f);
-        ASSERT_EQ(t.v, e.v);
-        ASSERT_EQ(t.f, e.f);
-        ASSERT_EQ(t.i, 3 * e.f);
-        for (uint32_t i : t.indices) ASSERT_LT(i, t.v);
-        EXPECT_EQ(t.initialPositions, t.keyPositions[0]);
-        EXPECT_EQ(t.initialNormals, t.keyNormals[0]);
+        std::vector<uint8_t> bytes = archiveEntry(e.path);
+        ASSERT_EQ(bytes.size(), 12 + 512ull * e.v + 12ull * e.f);
+        VertexAnimTrack t;  // the player's own parser: sizes, I = 3F, indices below V
+        std::string reason;
+        ASSERT_TRUE(t.parse(bytes, &reason)) << reason;
+        ASSERT_EQ(t.vertexCount, e.v);
+        ASSERT_EQ(t.triangleCount, e.f);
+        ASSERT_EQ(t.indexCount, 3 * e.f);
+        // The initial pose is read from its own place in the file: it must be key pose 0.
+        Cursor c(bytes);
+        c.skip(12);
+        std::vector<float> initialPositions(3 * e.v), initialNormals(3 * e.v);
+        for (float& x : initialPositions) x = c.f32();
+        for (float& x : initialNormals) x = c.f32();
+        EXPECT_EQ(initialPositions, t.keyPositions[0]);
+        EXPECT_EQ(initialNormals, t.keyNormals[0]);
+        const uint32_t vertices = t.vertexCount;
         for (float x : t.texCoords) {
             ASSERT_GE(x, -1.0f);
             ASSERT_LE(x, 1.0f);
         }
         for (int k = 0; k < 10; ++k) {
             int next = (k + 1) % 10, prev = (k + 9) % 10;
-            for (size_t j = 0; j < 3 * t.v; ++j) {
-                ASSERT_EQ(t.positionTangents[k][j], (t.keyPositions[next][j] - t.keyPositions[prev][j]) / 2) << k;
-                ASSERT_EQ(t.normalTangents[k][j], (t.keyNormals[next][j] - t.keyNormals[prev][j]) / 2) << k;
+            for (size_t j = 0; j < 3 * vertices; ++j) {
+                ASSERT_EQ(t.keyPositionTangents[k][j], (t.keyPositions[next][j] - t.keyPositions[prev][j]) / 2) << k;
+                ASSERT_EQ(t.keyNormalTangents[k][j], (t.keyNormals[next][j] - t.keyNormals[prev][j]) / 2) << k;
             }
         }
         // Every pose: unit normals, the body about its radius, a vertex keeps its direction from
         // the centre (so the surface never folds over itself), and no spikes.
         double smallest = 1e9, largest = 0;
         for (int k = 0; k < 10; ++k)
-            for (uint32_t i = 0; i < t.v; ++i) {
+            for (uint32_t i = 0; i < vertices; ++i) {
                 Vec p{t.keyPositions[k][3 * i], t.keyPositions[k][3 * i + 1], t.keyPositions[k][3 * i + 2]};
                 Vec p0{t.keyPositions[0][3 * i], t.keyPositions[0][3 * i + 1], t.keyPositions[0][3 * i + 2]};
                 Vec n{t.keyNormals[k][3 * i], t.keyNormals[k][3 * i + 1], t.keyNormals[k][3 * i + 2]};

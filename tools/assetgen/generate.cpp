@@ -103,42 +103,52 @@ FileSet generateResources()
     return files;
 }
 
-Bytes contactSheet()
+Bytes contactSheet(const std::vector<SheetTile>& extra)
 {
-    struct Tile { const char* label; Image image; bool alpha; };
-    std::vector<Tile> tiles;
-    tiles.push_back({"cell", cellTexture(), false});
-    tiles.push_back({"env", environmentTexture(), false});
-    tiles.push_back({"d_env", deepEnvironmentTexture(), false});
-    tiles.push_back({"hcore", chromatinTexture(), false});
-    tiles.push_back({"dna", glossTexture(), false});
-    tiles.push_back({"link", linkTexture(), false});
-    tiles.push_back({"c", digitAtlas(), false});
-    tiles.push_back({"loader", loaderPicture(), false});
-    tiles.push_back({"badge", loadingBadge(), true});
-    tiles.push_back({"dialog", dialogPicture(), false});
-    tiles.push_back({"preview", previewPicture(), false});
-    tiles.push_back({"icon", iconPicture(), true});
-    const int cell = 256, gap = 8, columns = 4;
+    std::vector<SheetTile> tiles;
+    tiles.push_back({"textures\\cell.jpg", cellTexture(), false});
+    tiles.push_back({"textures\\env.jpg", environmentTexture(), false});
+    tiles.push_back({"textures\\d_env.jpg", deepEnvironmentTexture(), false});
+    tiles.push_back({"textures\\hcore.jpg", chromatinTexture(), false});
+    tiles.push_back({"textures\\dna.jpg", glossTexture(), false});
+    tiles.push_back({"textures\\link.jpg", linkTexture(), false});
+    tiles.push_back({"textures\\c.jpg (digits)", digitAtlas(), false});
+    tiles.push_back({"loader.jpg (125)", loaderPicture(), false});
+    tiles.push_back({"4loader_rd.tga (119)", loadingBadge(), true});
+    tiles.push_back({"dialog picture (107)", dialogPicture(), false});
+    tiles.push_back({"preview picture (112)", previewPicture(), false});
+    tiles.push_back({"icon (111)", iconPicture(), true});
+    tiles.insert(tiles.end(), extra.begin(), extra.end());
+    const int cell = 256, gap = 10, label = 22, columns = 4;
     int rows = static_cast<int>((tiles.size() + columns - 1) / columns);
-    Image sheet(columns * (cell + gap) + gap, rows * (cell + gap) + gap);
+    Image sheet(columns * (cell + gap) + gap, rows * (cell + gap + label) + gap);
     for (int y = 0; y < sheet.height; ++y)
-        for (int x = 0; x < sheet.width; ++x) sheet.set(x, y, {0.12f, 0.12f, 0.14f});
+        for (int x = 0; x < sheet.width; ++x) sheet.set(x, y, {0.11f, 0.11f, 0.13f});
+    const std::string font = fontFile("DejaVuSans.ttf");
     for (size_t i = 0; i < tiles.size(); ++i) {
         const Image& src = tiles[i].image;
         double scale = std::min(static_cast<double>(cell) / src.width, static_cast<double>(cell) / src.height);
         int w = std::max(1, static_cast<int>(src.width * scale)), h = std::max(1, static_cast<int>(src.height * scale));
-        Image small = resized(src, w, h);
+        Image small = (w == src.width && h == src.height) ? src : resized(src, w, h);
         if (!tiles[i].alpha)
             for (size_t k = 3; k < small.px.size(); k += 4) small.px[k] = 1;
-        int x = gap + static_cast<int>(i % columns) * (cell + gap) + (cell - w) / 2;
-        int y = gap + static_cast<int>(i / columns) * (cell + gap) + (cell - h) / 2;
-        // Checkerboard behind pictures with alpha.
+        int left = gap + static_cast<int>(i % columns) * (cell + gap);
+        int top = gap + static_cast<int>(i / columns) * (cell + gap + label);
+        int x = left + (cell - w) / 2, y = top + (cell - h) / 2;
         if (tiles[i].alpha)
             for (int yy = 0; yy < h; ++yy)
                 for (int xx = 0; xx < w; ++xx)
                     sheet.set(x + xx, y + yy, ((xx / 8 + yy / 8) % 2) ? Rgb{0.3f, 0.3f, 0.32f} : Rgb{0.22f, 0.22f, 0.24f});
         blit(sheet, small, x, y);
+        Coverage text = renderText(font, tiles[i].label, 13);
+        for (int yy = 0; yy < text.height; ++yy)
+            for (int xx = 0; xx < text.width; ++xx) {
+                int px = left + xx, py = top + cell + 16 - text.baselineY + yy;
+                if (px >= sheet.width || py >= sheet.height) continue;
+                float a = text.at(xx, yy);
+                Rgb under = sheet.rgb(px, py);
+                sheet.set(px, py, mix(under, Rgb{0.85f, 0.88f, 0.92f}, a));
+            }
     }
     return encodePng(sheet, false);
 }

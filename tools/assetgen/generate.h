@@ -1,6 +1,10 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "common.h"
+#include "image.h"
 
 namespace assetgen {
 
@@ -9,7 +13,12 @@ FileSet generateArchive();
 // The pictures embedded beside the archive: loader.jpg, the four corner TGAs, the dialog and
 // preview bitmaps and the icon.
 FileSet generateResources();
-// Contact sheet of every texture and picture (PNG).
-Bytes contactSheet();
+struct SheetTile {
+    std::string label;
+    Image image;
+    bool alpha;  // shown over a checkerboard
+};
+// Contact sheet (PNG) of every texture and picture, labelled, followed by the extra tiles.
+Bytes contactSheet(const std::vector<SheetTile>& extra = {});
 
 }  // namespace assetgen

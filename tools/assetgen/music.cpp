@@ -107,7 +107,10 @@ void renderPadNote(Stereo& out, const Wavetable& wave, double note, double start
     const double rate = kMusicRate;
     const size_t n = out.left.size();
     const int voices = 3;
-    double detune[voices] = {-0.07, 0.0, 0.075};
+    // A louder centre voice keeps the chorus beating shallow; low notes detune less.
+    const double spread = note < 55 ? 0.045 : 0.07;
+    double detune[voices] = {-spread, 0.0, spread * 1.07};
+    const double gain[voices] = {0.42, 1.0, 0.42};
     double phase[voices], pan[voices], step[voices];
     const double freq = midiToHz(note);
     for (int v = 0; v < voices; ++v) {
@@ -146,7 +149,7 @@ void renderPadNote(Stereo& out, const Wavetable& wave, double note, double start
         for (int v = 0; v < voices; ++v) {
             phase[v] += step[v];
             if (phase[v] >= 1.0) phase[v] -= 1.0;
-            double s = wave.at(phase[v]);
+            double s = wave.at(phase[v]) * gain[v];
             l += s * (1 - pan[v]);
             r += s * pan[v];
         }
@@ -193,6 +196,38 @@ void renderBell(Stereo& out, double note, double start, float level, double pan,
         }
         float v = static_cast<float>(s * attack * level);
         addWrapped(out, first + i, v * static_cast<float>(1 - pan), v * static_cast<float>(pan));
+    }
+}
+
+// A slow swell of filtered noise, like breath or distant flow, panned across as it rises.
+void renderBreath(Stereo& out, double start, double length, double centre, float level, Rng& rng)
+{
+    const double rate = kMusicRate;
+    const size_t first = static_cast<size_t>(start * rate), count = static_cast<size_t>(length * rate);
+    double low1 = 0, low2 = 0, high = 0, lowR1 = 0, lowR2 = 0, highR = 0;
+    const double a = 1 - std::exp(-2 * kPi * centre * 1.6 / rate), b = 1 - std::exp(-2 * kPi * centre * 0.6 / rate);
+    const double panFrom = rng.range(0.2, 0.8), panTo = 1 - panFrom;
+    uint32_t noise = rng.next() | 1;
+    auto white = [&]() {
+        noise ^= noise << 13;
+        noise ^= noise >> 17;
+        noise ^= noise << 5;
+        return (noise / 4294967296.0) * 2 - 1;
+    };
+    for (size_t i = 0; i < count; ++i) {
+        double t = static_cast<double>(i) / count;
+        double env = std::pow(std::sin(kPi * t), 2.0);
+        double l = white(), r = white();
+        low1 += a * (l - low1);
+        low2 += a * (low1 - low2);
+        high += b * (low2 - high);
+        lowR1 += a * (r - lowR1);
+        lowR2 += a * (lowR1 - lowR2);
+        highR += b * (lowR2 - highR);
+        double pan = panFrom + (panTo - panFrom) * t;
+        float g = static_cast<float>(env * level);
+        addWrapped(out, first + i, static_cast<float>((low2 - high) * (1 - pan)) * g,
+                   static_cast<float>((lowR2 - highR) * pan) * g);
     }
 }
 
@@ -254,6 +289,10 @@ MusicLoop synthesiseMusic(double seconds)
             dry.right[i] += v;
         }
     }
+
+    // Breath: four long swells of band-limited noise, one across each chord change.
+    for (size_t c = 0; c < chords.size(); ++c)
+        renderBreath(dry, c * chordLength + chordLength * 0.55, chordLength * 0.9, rng.range(500, 1400), 0.05f, rng);
 
     // Sparse bells from the chord's notes, two or three octaves up, a few seconds apart.
     for (double t = 2.5; t < loop - 0.5;) {

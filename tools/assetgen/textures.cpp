@@ -77,8 +77,11 @@ static Image makeCellTexture()
         double veins = std::pow(vein.ridged(x, y, 4, 5), 7.0);
         double fine = detail.fbm(x, y, 8, 4);
         double grain = specks(granules, wx, wy, 0.09, 0.45, 7);
-        double v = 0.18 + 0.55 * wall * (0.75 + 0.25 * fine) + 0.22 * body + 0.35 * veins + 0.18 * grain + 0.08 * fine;
-        return ramp({{0.02f, 0.06f, 0.14f}, {0.10f, 0.34f, 0.52f}, {0.36f, 0.74f, 0.88f}, {0.80f, 0.96f, 1.0f},
+        // Mostly dark, so the additive skin and the haze stay translucent; the walls, veins and
+        // granules carry the light.
+        double haze = 0.5 + 0.5 * detail.fbm(x, y, 2, 4);
+        double v = 0.06 + 0.10 * haze + 0.62 * wall * (0.7 + 0.3 * fine) + 0.10 * body + 0.40 * veins + 0.22 * grain;
+        return ramp({{0.0f, 0.02f, 0.06f}, {0.05f, 0.20f, 0.34f}, {0.26f, 0.62f, 0.80f}, {0.72f, 0.93f, 1.0f},
                      {1.0f, 1.0f, 1.0f}},
                     v);
     });
@@ -92,8 +95,8 @@ Image environmentTexture()
 
 static Image makeEnvironmentTexture()
 {
-    GradientNoise n(21);
-    CellNoise vesicles(22, 9), dust(23, 34);
+    GradientNoise n(21), fibres(24);
+    CellNoise vesicles(22, 9), dust(23, 26);
     return paint(512, 512, [&](double x, double y) {
         double d = nebula(n, x, y, 2);
         Rgb c = ramp({{0.005f, 0.008f, 0.03f}, {0.02f, 0.03f, 0.10f}, {0.07f, 0.05f, 0.22f}, {0.17f, 0.09f, 0.34f},
@@ -102,13 +105,20 @@ static Image makeEnvironmentTexture()
         // Vesicles: faint rings with a darker inside.
         CellNoise::Result r = vesicles.at(x, y);
         uint32_t h = r.id * 2246822519u;
-        if ((h >> 9 & 0xff) < 90) {
-            double radius = 0.18 + 0.22 * ((h >> 17) & 0xff) / 255.0;
-            double ring = std::exp(-std::pow((r.f1 - radius) / 0.035, 2.0));
-            c = c * static_cast<float>(1 - 0.25 * smoothstep(radius, 0.0, r.f1)) + Rgb{0.10f, 0.30f, 0.42f} * static_cast<float>(ring * (0.35 + d));
+        if ((h >> 9 & 0xff) < 60) {
+            // A few vesicles: soft rims, faint where the cytoplasm is thin.
+            double radius = 0.14 + 0.2 * ((h >> 17) & 0xff) / 255.0;
+            double width = 0.03 + 0.04 * ((h >> 25) & 0x7f) / 127.0;
+            double ring = std::exp(-std::pow((r.f1 - radius) / width, 2.0));
+            double glow = std::exp(-std::pow(r.f1 / (radius * 0.8), 2.0));
+            c = c + Rgb{0.08f, 0.22f, 0.32f} * static_cast<float>(ring * (0.1 + 0.5 * d)) +
+                Rgb{0.05f, 0.06f, 0.15f} * static_cast<float>(glow * d);
         }
-        double s = specks(dust, x, y, 0.12, 0.35, 3);
-        c = c + Rgb{0.25f, 0.45f, 0.6f} * static_cast<float>(s * (0.25 + 0.75 * d));
+        // Fine fibres of the cytoskeleton, and granules only where the cytoplasm is dense.
+        double fibre = std::pow(fibres.ridged(x + 0.04 * d, y, 3, 4), 10.0);
+        c = c + Rgb{0.06f, 0.22f, 0.30f} * static_cast<float>(fibre * (0.2 + 0.8 * d));
+        double s = specks(dust, x, y, 0.16, 0.22, 3);
+        c = c + Rgb{0.25f, 0.45f, 0.6f} * static_cast<float>(s * d * d * 0.9);
         return c;
     });
 }

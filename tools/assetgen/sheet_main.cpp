@@ -1,0 +1,195 @@
+// assetgen_sheet OUT.png: the contact sheet of the content. Every texture and picture as
+// generated, and every mesh and soft body rendered from the embedded archive through the
+// product's own loaders on an off-screen GL context.
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "assets/mesh.h"
+#include "assets/texture.h"
+#include "assets/vertex_anim_track.h"
+#include "generate.h"
+#include "image.h"
+#include "platform/headless/headless_gl.h"
+#include "render/gl_setup.h"
+
+using namespace assetgen;
+
+namespace {
+
+constexpr int kSize = 256;
+
+struct View {
+    float distance;
+    float tiltX, turnY;
+    float colour[3];
+    const char* texture;  // sphere-mapped when set
+    bool additiveSkin;    // a second, slightly larger additive pass, as the soft bodies get
+};
+
+void beginFrame(const View& view)
+{
+    glViewport(0, 0, kSize, kSize);
+    glClearColor(0.03f, 0.04f, 0.09f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.5, 0.5, -0.5, 0.5, 1.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const float light[4] = {-0.5f, 0.6f, 0.8f, 0};
+    const float white[4] = {1, 1, 1, 1}, ambient[4] = {0.18f, 0.18f, 0.22f, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    const float spec[4] = {0.63f, 0.8f, 0.94f, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, spec);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 12);
+    glTranslatef(0, 0, -view.distance);
+    glRotatef(view.tiltX, 1, 0, 0);
+    glRotatef(view.turnY, 0, 1, 0);
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+}
+
+void textureOn(const Texture& t)
+{
+    glEnable(GL_TEXTURE_2D);
+    t.bind();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+void sphereMap(bool on)
+{
+    if (on) {
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+    } else {
+        glDisable(GL_TEXTURE_GEN_S);
+        glDisable(GL_TEXTURE_GEN_T);
+    }
+}
+
+Image grab(platform::HeadlessGl& gl)
+{
+    std::vector<uint8_t> rgba = gl.readPixels();
+    Image im(gl.width(), gl.height());
+    for (size_t i = 0; i < rgba.size(); ++i) im.px[i] = rgba[i] / 255.0f;
+    for (size_t i = 3; i < im.px.size(); i += 4) im.px[i] = 1;
+    return im;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: assetgen_sheet OUT.png\n");
+        return 2;
+    }
+    platform::HeadlessGl gl;
+    if (!gl.create(kSize, kSize)) {
+        std::fprintf(stderr, "assetgen_sheet: no off-screen GL context: %s\n", gl.error());
+        return 1;
+    }
+    initGl();
+    Texture cell, gloss, chromatin;
+    cell.load("textures\\cell.jpg");
+    gloss.load("textures\\dna.jpg");
+    chromatin.load("textures\\hcore.jpg");
+
+    std::vector<SheetTile> tiles;
+    struct MeshShot {
+        const char* label;
+        const char* path;
+        View view;
+        const Texture* texture;
+        bool sphereMapped;
+    };
+    const MeshShot shots[] = {
+        {"sphere.dat (atom, glossy)", "meshes\\sphere.dat", {34, 20, 30, {0.2f, 0.85f, 1.0f}, nullptr, false}, &gloss, true},
+        {"lows.dat", "meshes\\lows.dat", {34, 20, 20, {0.75f, 0.55f, 1.0f}, nullptr, false}, &cell, false},
+        {"mito.dat", "meshes\\mito.dat", {11, 35, 25, {0.1f, 0.5f, 1.0f}, nullptr, false}, &cell, false},
+        {"ribo.dat", "meshes\\ribo.dat", {34, 15, 40, {0.85f, 0.8f, 0.95f}, nullptr, false}, &gloss, true},
+        {"chrom.dat", "meshes\\chrom.dat", {68, 10, 20, {0.9f, 0.6f, 0.95f}, nullptr, false}, &gloss, true},
+    };
+    for (const MeshShot& shot : shots) {
+        Mesh mesh;
+        if (!mesh.load(shot.path)) {
+            std::fprintf(stderr, "assetgen_sheet: cannot load %s\n", shot.path);
+            return 1;
+        }
+        beginFrame(shot.view);
+        textureOn(*shot.texture);
+        sphereMap(shot.sphereMapped);
+        glColor4f(shot.view.colour[0], shot.view.colour[1], shot.view.colour[2], 1);
+        glCallList(mesh.displayList);
+        sphereMap(false);
+        tiles.push_back({shot.label, grab(gl), false});
+    }
+
+    // The soft bodies roughly as the scenes draw them: a translucent membrane, then a glossy
+    // additive skin of the cell texture, sphere-mapped.
+    struct BodyShot {
+        const char* label;
+        const char* path;
+        float distance, scale, colour[3];
+        const Texture* body;
+        float clock;
+    };
+    const BodyShot bodies[] = {
+        {"cell.trk (membrane)", "animation\\cell.trk", 70, 1, {0.35f, 0.8f, 1.0f}, &cell, 0},
+        {"cell.trk, key 5", "animation\\cell.trk", 70, 1, {0.95f, 0.45f, 0.9f}, &cell, 5},
+        {"core.trk (nucleus)", "animation\\core.trk", 42, 1, {0.8f, 0.55f, 1.0f}, &chromatin, 0},
+    };
+    for (const BodyShot& b : bodies) {
+        VertexAnimTrack track;
+        if (!track.load(b.path)) {
+            std::fprintf(stderr, "assetgen_sheet: cannot load %s\n", b.path);
+            return 1;
+        }
+        track.advance(b.clock);
+        track.advance(0);
+        beginFrame({b.distance, 15, 0, {1, 1, 1}, nullptr, false});
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glDepthMask(GL_FALSE);
+        textureOn(*b.body);
+        sphereMap(true);
+        glColor4f(b.colour[0], b.colour[1], b.colour[2], 0.5f);  // a cell at a typical viewing distance
+        track.bindArrays();
+        track.drawFrame();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        textureOn(cell);
+        glPushMatrix();
+        glScalef(1.03f, 1.03f, 1.03f);
+        glColor4f(b.colour[0], b.colour[1], b.colour[2], 0.5f);
+        track.drawFrame();
+        glPopMatrix();
+        sphereMap(false);
+        tiles.push_back({b.label, grab(gl), false});
+    }
+
+    Bytes png = contactSheet(tiles);
+    FILE* f = std::fopen(argv[1], "wb");
+    if (!f || std::fwrite(png.data(), 1, png.size(), f) != png.size()) {
+        std::fprintf(stderr, "assetgen_sheet: cannot write %s\n", argv[1]);
+        if (f) std::fclose(f);
+        return 1;
+    }
+    std::fclose(f);
+    return 0;
+}
