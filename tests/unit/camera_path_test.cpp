@@ -390,3 +390,31 @@ TEST(Tint, StartsRandomAndComesFromTheCellNearestTheLastKey)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Tint, OnlyPickTintChangesItThroughLoadsAndTrackEnds)
+{
+    Random::global().seed(11);
+    CameraPath camera;
+    FakeArchive archive;
+    archive.attach(camera);
+    for (const char* folder : {"scenes\\cells\\", "scenes\\core\\", "scenes\\dna\\"}) {
+        for (int n = 0; n <= 10; ++n)
+            archive.files[std::string(folder) + "scene" + std::to_string(n) + ".txt"] = twoKeys(float(n));
+    }
+    const Vector3 tint = camera.tint;
+    camera.loadRandomScene();
+    for (int track = 0; track < 6; ++track) {
+        camera.trackTime = 5;
+        camera.update();
+        camera.trackTime = 10;
+        camera.update();
+        ASSERT_TRUE(camera.trackEnded);
+        camera.loadRandomScene();
+        EXPECT_EQ(camera.tint, tint);
+    }
+    EXPECT_EQ(camera.sceneSet, SceneSet::Cells);  // two full cycles
+}
+
+}  // namespace
