@@ -133,6 +133,23 @@ TEST_F(MusicPlayerTest, RunsTheWholeSequenceAndPutsTheVolumeBack)
     EXPECT_TRUE(copiesOfTheLibrary().empty());
 }
 
+TEST_F(MusicPlayerTest, APlayerDestroyedWithoutStopHaltsTheLibraryBeforeFreeingTheMusic)
+{
+    useLibrary(FAKE_AUDIO_LIBRARY_PATH);
+    {
+        MusicPlayer player;
+        ASSERT_TRUE(player.start(kWindow, nullptr));
+        player.play();
+    }
+    const std::string calls = trace();
+    EXPECT_EQ(calls.substr(calls.find("StreamPlay")), "StreamPlay 77 0 4\nSetVolume 73\nStop\nFree\n");
+    // A second player starts from scratch: the first one left nothing loaded.
+    MusicPlayer again;
+    EXPECT_TRUE(again.start(kWindow, nullptr));
+    again.stop();
+    EXPECT_EQ(logText().find("error"), std::string::npos) << logText();
+}
+
 TEST_F(MusicPlayerTest, MusicOffTouchesNothing)
 {
     currentSettings.EnableMusic = false;
