@@ -166,6 +166,17 @@ TEST(HeadlessContext, CanPlayADriverWithoutBufferObjects)
     EXPECT_TRUE(glext::vboAvailable);
 }
 
+TEST(InitGlWithoutContext, LogsEmptyStringsAndReportsIt)
+{
+    currentSettings = {};
+    const size_t before = logText().size();
+    EXPECT_FALSE(initGl());
+    const std::string log = logText().substr(before);
+    EXPECT_NE(log.find("Vendor: \nVideocard: \nOpenGL version \n"), std::string::npos) << log;
+    EXPECT_FALSE(glext::vboAvailable);  // no services installed, so nothing resolves
+    EXPECT_NE(log.find("Set swap interval ...done\n"), std::string::npos);
+}
+
 TEST_F(InitGlTest, GammaFollowsTheBrightnessUnlessDefault)
 {
     currentSettings.DefGamma = true;
