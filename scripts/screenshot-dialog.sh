@@ -16,17 +16,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for n in $(seq 191 230); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    xdpyinfo >/dev/null 2>&1 && break
-    kill "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=""
+# Xvfb picks a free display itself and says which once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
 done
-[ -n "$xvfb_pid" ] || { echo "no X server could be started" >&2; exit 1; }
+[ -s "$work/display" ] || { echo "no X server could be started: $(cat "$work/xvfb.log")" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 
 export HOME="$work" XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 "$bin" >/dev/null 2>&1 &
