@@ -215,12 +215,17 @@ void drawCell(Image& im, double cx, double cy, double ry, double squeeze, const 
     D3 nucleusAt{rng.range(-0.15, 0.05), rng.range(-0.15, 0.0), 0};
     struct Mito { D3 a, b; double width; };
     std::vector<Mito> mitos;
-    while (static_cast<int>(mitos.size()) < style.mitochondria) {
+    for (int attempt = 0; attempt < 500 && static_cast<int>(mitos.size()) < style.mitochondria; ++attempt) {
         double ang = rng.range(0, 2 * kPi), dist = rng.range(0.52, 0.74);
         D3 c{std::cos(ang) * dist, std::sin(ang) * dist, 0};
         double dir = ang + kPi / 2 + rng.range(-0.5, 0.5);
         double half = rng.range(0.08, 0.12);
         D3 d{std::cos(dir) * half, std::sin(dir) * half, 0};
+        // Keep them apart from each other and off the nucleus.
+        bool clear = length(c - nucleusAt) > style.nucleusSize + 0.15;
+        for (const Mito& m : mitos)
+            if (length(c - (m.a + m.b) * 0.5) < 0.3) clear = false;
+        if (!clear) continue;
         mitos.push_back({c - d, c + d, rng.range(0.045, 0.06)});
     }
     struct Vesicle { D3 c; double r; };

@@ -119,7 +119,7 @@ static Image makeEnvironmentTexture()
         c = c + Rgb{0.06f, 0.22f, 0.30f} * static_cast<float>(fibre * (0.2 + 0.8 * d));
         double s = specks(dust, x, y, 0.16, 0.22, 3);
         c = c + Rgb{0.25f, 0.45f, 0.6f} * static_cast<float>(s * d * d * 0.9);
-        return c;
+        return c * 1.25f;  // drawn tinted by the scene colour: keep the clouds readable
     });
 }
 
@@ -143,7 +143,7 @@ static Image makeDeepEnvironmentTexture()
         c = c + Rgb{0.30f, 0.10f, 0.30f} * static_cast<float>(f * d * 0.8);
         double s = specks(dust, x, y, 0.11, 0.3, 5);
         c = c + Rgb{0.55f, 0.35f, 0.45f} * static_cast<float>(s * (0.2 + 0.8 * d) * 0.6);
-        return c;
+        return c * 1.3f;
     });
 }
 
