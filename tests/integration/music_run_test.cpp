@@ -46,11 +46,12 @@ protected:
     }
 
     // Runs until a second of music has played, then ends the run with a key.
-    std::unique_ptr<Program> runOnce(const std::vector<std::string>& settings)
+    std::unique_ptr<Program> runOnce(const std::vector<std::string>& settings, const char* driver = "disk")
     {
         auto program = std::make_unique<Program>(server->name(), settings);
         soundFile = "SDL_DISKAUDIOFILE=" + soundFolder + "/out.raw";
-        EXPECT_TRUE(program->start({"/s"}, {"SDL_AUDIODRIVER=disk", soundFile}));
+        soundDriver = std::string("SDL_AUDIODRIVER=") + driver;
+        EXPECT_TRUE(program->start({"/s"}, {soundDriver, soundFile}));
         EXPECT_TRUE(program->waitForLog("Starting main loop...", 60)) << program->log();
         sleepSeconds(1.0);
         EXPECT_TRUE(xdotool(server->name(), {"key", "space"}));
@@ -61,7 +62,7 @@ protected:
     }
 
     std::unique_ptr<XServer> server;
-    std::string soundFolder, soundFile;
+    std::string soundFolder, soundFile, soundDriver;
 };
 
 TEST_F(MusicRunTest, PlaysTheMusicAtTheVolumeSettingAndLeavesNoCopyOfTheLibrary)
@@ -89,6 +90,21 @@ TEST_F(MusicRunTest, PlaysTheMusicAtTheVolumeSettingAndLeavesNoCopyOfTheLibrary)
     EXPECT_GT(audible, 44100u / 2) << "about a second of music was expected";
     EXPECT_GT(peak, 2000);
     EXPECT_LE(peak, 32768 * 40 / 100 + 1);
+}
+
+TEST_F(MusicRunTest, WithoutASoundDeviceTheRunGoesOnSilently)
+{
+    auto program = runOnce(musicSettings("1", "40"), "no-such-driver");
+    const std::string log = program->log();
+    // No "done" after a failed start of the output: the next step's line runs on.
+    EXPECT_NE(log.find(std::string("Initialize BASS...") + "............... Initialize OpenGL"), std::string::npos)
+        << log;
+    // 4: the library was never initialised.
+    EXPECT_NE(log.find("Starting main loop...Open music file...done\n"
+                       "Play music...BASS_StreamCreateFile : Error Code 4...EXIT"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"});
 }
 
 TEST_F(MusicRunTest, MusicOffOpensNoDeviceWritesNoCopyAndLogsNoMusicLines)
