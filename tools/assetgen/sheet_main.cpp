@@ -2,19 +2,24 @@
 // generated, and every mesh and soft body rendered from the embedded archive through the
 // product's own loaders on an off-screen GL context.
 #include <GL/gl.h>
+#include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "assets/keyframes.h"
 #include "assets/mesh.h"
 #include "assets/texture.h"
 #include "assets/vertex_anim_track.h"
+#include "data/data_file.h"
 #include "generate.h"
 #include "image.h"
 #include "platform/headless/headless_gl.h"
 #include "render/gl_setup.h"
+#include "scenes/camera_path.h"
 
 using namespace assetgen;
 
@@ -181,6 +186,122 @@ int main(int argc, char** argv)
         glPopMatrix();
         sphereMap(false);
         tiles.push_back({b.label, grab(gl), false});
+    }
+
+    // A rough frame of the cell field from a key of the first cells flight: background, inner
+    // bodies, membranes and skins with the distance fade, far cells first. Only to judge scale
+    // and composition of the data; the scenes draw the real thing.
+    {
+        platform::HeadlessGl wide;
+        wide.create(400, 300);
+        initGl();
+        Texture cellTex, envTex;
+        cellTex.load("textures\\cell.jpg");
+        envTex.load("textures\\env.jpg");
+        Mesh background, body;
+        background.load("meshes\\lows.dat");
+        body.load("meshes\\sphere.dat");
+        VertexAnimTrack membrane;
+        membrane.load("animation\\cell.trk");
+        membrane.advance(3);
+        membrane.advance(0);
+        DataFile cellsFile, sceneFile;
+        cellsFile.open("reg_cells.dat");
+        sceneFile.open("scenes\\cells\\scene0.txt");
+        KeyframeTrack keys;
+        parseKeyframes(keys, sceneFile);
+        const Keyframe& key = *keys[std::min<size_t>(2, keys.size() - 1)];
+        Vector3 forward, up;
+        orientationAxes(key.orientation, forward, up);
+        const Vector3 eye = key.position;
+        struct Placed { Vector3 at, axis; float angle, distance; Vector3 colour; };
+        std::vector<Placed> cells;
+        uint32_t count = 0;
+        cellsFile.read(&count, 4);
+        Rng colours(5);
+        for (uint32_t i = 0; i < count; ++i) {
+            float rec[7];
+            cellsFile.read(rec, 28);
+            Vector3 p(rec[0], rec[1], rec[2]);
+            Vector3 d = p - eye;
+            for (float* c : {&d.x, &d.y, &d.z}) *c -= 300.0f * std::round(*c / 300.0f);
+            Vector3 col(1 - 0.7f * float(colours.unit()), 1 - 0.7f * float(colours.unit()), 1 - 0.7f * float(colours.unit()));
+            cells.push_back({eye + d, Vector3(rec[3], rec[4], rec[5]), rec[6], d.length(), col});
+        }
+        std::sort(cells.begin(), cells.end(), [](const Placed& a, const Placed& b) { return a.distance > b.distance; });
+        glViewport(0, 0, 400, 300);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum(-0.666665, 0.666665, -0.5, 0.5, 0.6, 1900);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        const float material[4] = {0.629f, 0.799f, 0.941f, 1};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 6.5f);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_LIGHTING);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glScalef(2, 1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glDepthMask(GL_FALSE);
+        glEnable(GL_TEXTURE_2D);
+        envTex.bind();
+        gluLookAt(0, 0, 0, forward.x, forward.y, forward.z, up.x, up.y, up.z);
+        glColor4f(1, 1, 1, 1);
+        glScalef(3, 3, 3);
+        glCallList(background.displayList);
+        glRotatef(90, 0, 1, 0);
+        glCallList(background.displayList);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(eye.x, eye.y, eye.z, eye.x + forward.x, eye.y + forward.y, eye.z + forward.z, up.x, up.y, up.z);
+        const float headLight[4] = {0, 0, 1, 0};
+        glPushMatrix();
+        glLoadIdentity();
+        glLightfv(GL_LIGHT0, GL_POSITION, headLight);
+        glPopMatrix();
+        glEnable(GL_LIGHT0);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_COLOR_MATERIAL);
+        cellTex.bind();
+        membrane.bindArrays();
+        for (const Placed& c : cells) {
+            float alpha = 1 - (c.distance / 300) * 2;
+            if (alpha <= 0) continue;
+            const float spec[4] = {0.7f * c.colour.x, 0.7f * c.colour.y, 0.7f * c.colour.z, 1};
+            glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, spec);
+            glPushMatrix();
+            glTranslatef(c.at.x, c.at.y, c.at.z);
+            glRotatef(c.angle, c.axis.x, c.axis.y, c.axis.z);
+            glPushMatrix();
+            glScalef(0.8f, 0.8f, 0.8f);
+            glDisable(GL_LIGHTING);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glColor4f(1 - c.colour.x, 1 - c.colour.y, 1 - c.colour.z, alpha);
+            glEnable(GL_CULL_FACE);
+            glCallList(body.displayList);
+            glEnable(GL_LIGHTING);
+            glPopMatrix();
+            glColor4f(c.colour.x, c.colour.y, c.colour.z, alpha);
+            membrane.drawFrame();
+            glPushMatrix();
+            glScalef(1.03f, 1.03f, 1.03f);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            sphereMap(true);
+            membrane.drawFrame();
+            glPopMatrix();
+            sphereMap(false);
+            glPopMatrix();
+        }
+        tiles.push_back({"cells: rough frame of scene0", grab(wide), false});
+        gl.makeCurrent();
     }
 
     Bytes png = contactSheet(tiles);
