@@ -31,6 +31,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: assetgen ARCHIVE_DIR [RESOURCE_DIR] [--contact-sheet FILE.png] [--previews DIR]\n");
         return 2;
     }
+    // Every caption and the clock digits are set in DejaVu; without it the pictures would be blank.
+    for (const char* font : {"DejaVuSans.ttf", "DejaVuSans-ExtraLight.ttf", "DejaVuSansCondensed-Bold.ttf"})
+        if (renderText(fontFile(font), "0", 12).width == 0) {
+            std::fprintf(stderr, "assetgen: cannot render with %s (install fonts-dejavu-core)\n", fontFile(font).c_str());
+            return 1;
+        }
     if (!archiveDir.empty() && !writeFiles(archiveDir, generateArchive())) return 1;
     if (!resourceDir.empty() && !writeFiles(resourceDir, generateResources())) return 1;
     if (!sheet.empty()) {
