@@ -50,5 +50,10 @@ bench: configure
 install:
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The README pictures and the dialog and preview pictures, rendered off screen by vesiclar itself.
+screenshots: configure
+	cmake --build $(BUILD) -j $(JOBS) --target vesiclar
+	@bash scripts/screenshots.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

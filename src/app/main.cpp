@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/entry.h"
+#include "app/offscreen_render.h"
+#include "app/scene_world.h"
 #include "data/messages.h"
 #include "data/settings.h"
 #include "platform/platform.h"
@@ -58,15 +60,31 @@ bool parseWindowId(const char* text, uint64_t& id)
 
 int main(int argc, char** argv)
 {
+    // The scene objects come first: their random layouts are drawn before anything seeds.
+    sceneWorld();
+
+    bool render = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-help") == 0) {
             std::fputs(kUsage, stdout);
+            std::fputs(kRenderUsage, stdout);
             return 0;
         }
+        render = render || std::strcmp(argv[i], "--render") == 0;
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("vesiclar %s\n", VESICLAR_VERSION);
             return 0;
         }
+    }
+
+    if (render) {
+        RenderOptions options;
+        std::string error;
+        if (!parseRenderOptions(std::span<const char* const>(argv + 1, static_cast<size_t>(argc - 1)), options, error)) {
+            std::fprintf(stderr, "vesiclar: %s (see --help)\n", error.c_str());
+            return 2;
+        }
+        return renderOffscreen(options);
     }
 
     // The xscreensaver options are taken out first; what is left is the usual switch grammar.

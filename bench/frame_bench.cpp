@@ -1,0 +1,82 @@
+// One frame's animation and track work: every molecule mid-show, both membranes, the 1400
+// particles and the haze, on the real assets in a headless GL context. Also checks that the work
+// allocates nothing.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "app/scene_driver.h"
+#include "app/scene_world.h"
+#include "data/settings.h"
+#include "data/text_tables.h"
+#include "math/random.h"
+#include "platform/headless/headless_gl.h"
+#include "render/gl_setup.h"
+
+namespace {
+
+std::atomic<long> allocations{0};
+
+platform::HeadlessGl& context()
+{
+    static platform::HeadlessGl gl;
+    return gl;
+}
+
+bool prepare()
+{
+    static bool ready = false;
+    if (ready) return true;
+    loadSettingsTable();
+    initFactorySettings();
+    currentSettings.Detail = 2;
+    sceneWorld();
+    Random::global().seed(1234);
+    if (!context().create(64, 64)) {
+        std::fprintf(stderr, "frame_bench: no GL context: %s\n", context().error());
+        return false;
+    }
+    initGl();
+    loadSceneAssets();
+    // 14 s into every molecule's show: atoms are in flight.
+    for (int i = 0; i < 14 * 30; ++i) advanceAnimations(1.0f / 30.0f / 0.8f);
+    ready = true;
+    return true;
+}
+
+}  // namespace
+
+// Counting replacements of the global allocation functions (GCC cannot tell they pair up).
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+static void BM_AdvanceFrame(benchmark::State& state)
+{
+    if (!prepare()) {
+        state.SkipWithError("no GL context");
+        return;
+    }
+    const float dt = 1.0f / 60.0f;
+    long framesWithAllocation = 0;
+    for (auto _ : state) {
+        const long before = allocations.load(std::memory_order_relaxed);
+        advanceAnimations(dt);
+        advanceTrack(dt);
+        // A track change loads a scene file, which may allocate; every other frame must not.
+        if (allocations.load(std::memory_order_relaxed) != before && !sceneWorld().camera.trackEnded &&
+            sceneWorld().camera.trackTime > 0.1f)
+            ++framesWithAllocation;
+    }
+    state.counters["frames_allocating"] = static_cast<double>(framesWithAllocation);
+}
+BENCHMARK(BM_AdvanceFrame)->Unit(benchmark::kMicrosecond);

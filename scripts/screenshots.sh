@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Renders the README pictures and the two pictures the executable carries (dialog and preview)
+# with the screensaver's own off-screen renderer. Same seeds, same pictures.
+set -euo pipefail
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin="$build/bin/vesiclar"
+settings="$root/docs/pictures/render-settings.ini"
+out="$root/docs/pictures"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# name set seed skip-seconds [size]
+shots=(
+  "cells-1 cells 11 4"
+  "cells-2 cells 23 9"
+  "core-1 core 5 3"
+  "core-2 core 17 8"
+  "dna-1 dna 3 16"
+  "dna-2 dna 29 24"
+)
+for shot in "${shots[@]}"; do
+  read -r name set seed skip <<<"$shot"
+  rm -f "$work"/*.png
+  "$bin" --render "$work" --start "$set" --seed "$seed" --skip "$skip" --frames 1 --size 800x600 \
+    --settings "$settings" >/dev/null
+  cp "$work/frame-00000.png" "$out/$name.png"
+  echo "docs/pictures/$name.png"
+done
+
+# The dialog (263 x 180) and preview (155 x 115) pictures: a cells frame without the clock.
+nosettings="$work/plain.ini"
+sed 's/^ShowClock=.*/ShowClock=0/' "$settings" >"$nosettings"
+for pic in "dialog 263x180 7 6" "preview 155x115 7 6"; do
+  read -r name size seed skip <<<"$pic"
+  rm -f "$work"/*.bmp
+  "$bin" --render "$work" --start cells --seed "$seed" --skip "$skip" --frames 1 --size "$size" \
+    --settings "$nosettings" --bmp >/dev/null
+  cp "$work/frame-00000.bmp" "$root/resources/$name.bmp"
+  echo "resources/$name.bmp"
+done

@@ -1,0 +1,141 @@
+#include "app/offscreen_render.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/entry.h"
+#include "app/scene_driver.h"
+#include "app/scene_world.h"
+#include "data/log.h"
+#include "data/settings.h"
+#include "math/random.h"
+#include "platform/headless/headless_gl.h"
+#include "platform/platform.h"
+#include "render/gl_setup.h"
+#include "scenes/loading_screen.h"
+
+namespace {
+
+// The present function is a plain pointer, so the frame sink lives here.
+struct FrameSink {
+    platform::HeadlessGl* gl = nullptr;
+    std::string directory;
+    bool bitmaps = false;
+    int32_t next = 0;
+    bool failed = false;
+    std::string failedPath;
+    double writeSeconds = 0;
+};
+FrameSink sink;
+
+void writeFrame()
+{
+    if (sink.failed) return;
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<uint8_t> pixels = sink.gl->readPixels();
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%05d.%s", sink.next, sink.bitmaps ? "bmp" : "png");
+    const std::string path = sink.directory + "/" + name;
+    const bool written = sink.bitmaps ? writeBmp(path, pixels.data(), sink.gl->width(), sink.gl->height())
+                                      : writePng(path, pixels.data(), sink.gl->width(), sink.gl->height());
+    if (!written) {
+        sink.failed = true;
+        sink.failedPath = path;
+    }
+    ++sink.next;
+    sink.writeSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+platform::LocalTime clockAt(double seconds)
+{
+    const long total = static_cast<long>(seconds) % 86400;
+    return {static_cast<int>(total / 3600), static_cast<int>(total / 60 % 60), static_cast<int>(total % 60)};
+}
+
+int fail(const std::string& reason)
+{
+    std::fprintf(stderr, "vesiclar: cannot render: %s\n", reason.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int renderOffscreen(const RenderOptions& options)
+{
+    namespace fs = std::filesystem;
+    // Start-up moves into the temporary directory, so the output folder is made absolute first.
+    std::error_code ec;
+    const fs::path directory = fs::absolute(options.directory, ec);
+    if (ec) return fail(options.directory + ": " + ec.message());
+    fs::create_directories(directory, ec);
+    if (ec || !fs::is_directory(directory)) return fail(options.directory + ": cannot create the folder");
+
+    if (!options.settingsFile.empty()) {
+        const fs::path settings = fs::absolute(options.settingsFile, ec);
+        if (ec || !fs::is_regular_file(settings)) return fail(options.settingsFile + ": no such settings file");
+        platform::setSettingsStoreFile(settings.string());
+    }
+
+    // The run's own start: tables, settings, displays, working directory, log.
+    ScreensaverApp app;
+    startUp(app, "vesiclar /s");
+    Log::instance().section("Start screensaver");
+    Log::instance().write("Path is <").write(currentSettings.Path).write(">\n");
+    Random::global().seed(options.seeded ? options.seed : static_cast<uint32_t>(platform::counterTicks()));
+
+    platform::HeadlessGl gl;
+    if (!gl.create(options.width, options.height, !options.withoutBufferObjects)) return fail(gl.error());
+    initGl();
+
+    Log::instance().section("Load resources");
+    prepareLoadingScreen();
+    showLoadingScreen(nullptr);
+
+    sink.gl = &gl;
+    sink.directory = directory.string();
+    sink.bitmaps = options.bitmaps;
+    loadSceneAssets();
+    if (options.startSet >= 0) startInSceneSet(static_cast<uint8_t>(options.startSet));
+
+    // Simulated time only: the clock overlay follows it, so the same arguments give the same bytes.
+    double simulated = 0;
+    const float dt = options.dt;
+    if (options.skip > 0 && dt > 0) {
+        const long steps = static_cast<long>(options.skip / dt + 0.5);
+        for (long i = 0; i < steps; ++i) {
+            advanceAnimations(dt);
+            advanceTrack(dt);
+            simulated += dt;
+        }
+    } else if (options.skip > 0) {
+        advanceAnimations(options.skip);
+        advanceTrack(options.skip);
+        simulated += options.skip;
+    }
+
+    Log::instance().write("Starting main loop...\n");
+    setPresentFrame(writeFrame);
+    const auto start = std::chrono::steady_clock::now();
+    for (int32_t frame = 0; frame < options.frames && !sink.failed; ++frame) {
+        advanceAnimations(dt);
+        advanceTrack(dt);
+        simulated += dt;
+        const platform::LocalTime now = clockAt(options.clockSeconds + simulated);
+        platform::setLocalTimeOverride(&now);
+        composeFrame(dt);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    setPresentFrame(nullptr);
+    platform::setLocalTimeOverride(nullptr);
+    sink.gl = nullptr;
+    if (sink.failed) return fail(sink.failedPath + ": cannot write the picture");
+
+    const double drawSeconds = seconds - sink.writeSeconds;
+    std::printf("vesiclar: %d frames of %dx%d in %.2f s: %.1f frames/s, %.1f frames/s without writing the pictures\n",
+                options.frames, options.width, options.height, seconds, options.frames / seconds,
+                drawSeconds > 0 ? options.frames / drawSeconds : 0.0);
+    Log::instance().write("EXIT");
+    return 0;
+}

@@ -1,0 +1,146 @@
+#include "scenes/cells_scene.h"
+
+#include <GL/gl.h>
+
+#include "assets/mesh.h"
+#include "data/data_file.h"
+#include "data/log.h"
+#include "data/settings.h"
+#include "math/rotation.h"
+#include "render/render_state.h"
+#include "scenes/camera_path.h"
+
+void CellsScene::load(const std::string& path)
+{
+    membrane.load(currentSettings.Detail == 2 ? "animation\\cell.trk" : "animation\\lcell.trk");
+    helix.buildHelix(20.0f, 15.0f, 18);
+
+    uint32_t mitoList = 0, bodyList = 0;
+    {
+        Mesh mito, body;
+        mito.load("meshes\\mito.dat");
+        body.load("meshes\\sphere.dat");
+        mitoList = mito.displayList;
+        bodyList = body.displayList;
+    }
+    cellTexture.load("textures\\cell.jpg");
+
+    DataFile file;
+    std::vector<uint8_t> bytes;
+    if (file.open(path.c_str())) {
+        bytes.resize(file.size);
+        bytes.resize(file.read(bytes.data(), file.size));
+        file.close();
+    }
+    const CellLayout layout = parseCellLayout(bytes);
+    if (!layout.complete)
+        Log::instance().write("Cell layout <").write(path).write("> is missing or truncated: ")
+            .write(static_cast<int>(layout.records.size())).write(" cells\n");
+    for (const CellRecord& record : layout.records) {
+        auto cell = std::make_unique<Cell>();
+        cell->basePosition = cell->position = record.position;
+        cell->axis = record.axis;
+        cell->angle = record.angle;
+        cell->membrane = &membrane;
+        cell->helix = &helix;
+        cell->mitoList = mitoList;
+        cell->bodyList = bodyList;
+        cells.push_back(std::move(cell));
+    }
+}
+
+void CellsScene::update(float dt)
+{
+    membrane.advance(dt * 0.6f);
+    helix.update(dt);
+    advanceCells(cells, dt);
+}
+
+void CellsScene::recolour() { recolourCells(cells); }
+
+void CellsScene::placeAround(const Vector3& p) { placeCellsAround(cells, p); }
+
+void CellsScene::draw(const CameraPath& camera)
+{
+    membrane.bindArrays();
+    setAdditiveBlend();
+    glEnable(GL_COLOR_MATERIAL);
+
+    placeAround(camera.position);
+    classifyCells(cells, camera.position, camera.forward);
+    sortCellsFarthestFirst(cells);
+
+    auto cellHelixFrame = [](const Cell& cell) {
+        pushMatrix();
+        translate(cell.position);
+        rotate(cell.axis, cell.angle);
+        translate({0, -7, 0});
+        scaleUniform(0.05f);
+    };
+
+    setDepthWrite(false);
+    helix.dnaTexture.bind();
+    for (const auto& cell : cells) {
+        if (!cell->visible) continue;
+        helix.alpha = cell->alpha * 0.5f;
+        cellHelixFrame(*cell);
+        helix.drawSpheres();
+        popMatrix();
+    }
+    helix.linkTexture.bind();
+    for (const auto& cell : cells) {
+        if (!cell->visible) continue;
+        helix.alpha = cell->alpha;
+        cellHelixFrame(*cell);
+        helix.drawRungs();
+        popMatrix();
+    }
+
+    cellTexture.bind();
+    const bool mitochondria = currentSettings.Detail == 2;
+    for (const auto& cell : cells)
+        if (cell->visible) drawCell(*cell, mitochondria);
+}
+
+void CellsScene::drawCell(const Cell& cell, bool mitochondria)
+{
+    setSpecular(cell.colour * 0.7f);
+    pushMatrix();
+    translate(cell.position);
+    rotate(cell.axis, cell.angle);
+
+    pushMatrix();
+    scaleUniform(0.8f);
+    setLighting(false);
+    setAlphaBlend();
+    setColour(Vector3(1, 1, 1) - cell.colour, cell.alpha);
+    setCulling(true);
+    glCallList(cell.bodyList);
+    setLighting(true);
+    popMatrix();
+
+    if (mitochondria) {
+        setColour({0.1f, 0.5f, 1.0f}, cell.alpha);
+        for (int i = 0; i < Cell::kMitochondria; ++i) {
+            pushMatrix();
+            // The orbit point turned by -angle, the same product the GL matrix stack would give.
+            translate(rotatePoint({cell.mitoRadius[i], 0, 0}, cell.mitoAxis[i], cell.mitoAngle[i]));
+            rotate(cell.mitoAxis[i], cell.mitoAngle[i]);
+            glCallList(cell.mitoList);
+            popMatrix();
+        }
+    }
+
+    setColour(cell.colour, cell.alpha);
+    membrane.drawFrame();
+
+    pushMatrix();
+    scaleUniform(1.03f);
+    setAdditiveBlend();
+    setSphereMap(true);
+    membrane.drawFrame();
+    popMatrix();
+    setSphereMap(false);
+
+    popMatrix();
+}

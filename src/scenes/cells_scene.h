@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include "assets/texture.h"
+#include "assets/vertex_anim_track.h"
+#include "scenes/cell.h"
+#include "scenes/dna_helix.h"
+
+class CameraPath;
+
+// The field of translucent cells the camera flies through: sixty-four cells in a 300-unit cube
+// that repeats in every direction, each a pulsating membrane with a glossy skin, an inner body,
+// mitochondria (high detail) and a small helix.
+class CellsScene {
+public:
+    CellsScene() = default;
+    virtual ~CellsScene() = default;
+
+    // path: the cell layout file in the archive. Reads the Detail setting. GL context current.
+    void load(const std::string& path);
+    void update(float dt);
+    void recolour();
+    void placeAround(const Vector3& p);
+    void draw(const CameraPath& camera);
+
+    CellList cells;
+    VertexAnimTrack membrane;
+    DnaHelix helix;
+    Texture cellTexture;
+
+private:
+    void drawCell(const Cell& cell, bool mitochondria);
+};

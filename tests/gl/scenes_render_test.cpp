@@ -1,0 +1,213 @@
+// The composed frames of the real program: `vesiclar --render` on the headless context with the
+// real archive, read back from its PNG files.
+#include <gtest/gtest.h>
+
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+constexpr int kW = 320, kH = 240;
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+bool readPicture(const std::string& path, Picture& out)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    out.width = static_cast<int>(image.width);
+    out.height = static_cast<int>(image.height);
+    out.rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr) != 0;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct ProgramRun {
+    int status = -1;
+    std::string err;
+};
+
+ProgramRun runVesiclar(const std::string& arguments, const std::string& errFile)
+{
+    const std::string command = std::string(VESICLAR_BINARY) + " " + arguments + " >/dev/null 2>" + errFile;
+    const int raw = std::system(command.c_str());
+    ProgramRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = readFile(errFile);
+    return run;
+}
+
+class RenderTest : public ::testing::Test {
+protected:
+    std::string settings(int detail, bool clock, bool fps)
+    {
+        const std::string path = folder.file("settings-" + std::to_string(counter++) + ".ini");
+        std::ofstream out(path);
+        out << "Detail=" << detail << "\nShowClock=" << clock << "\nShowFPS=" << fps
+            << "\nTimeFormat=0\nEnableMusic=0\nDefGamma=1\n";
+        return path;
+    }
+
+    // Renders frames and returns the pictures; fails the test when the program does.
+    std::vector<Picture> render(const std::string& options, const std::string& settingsFile, int frames = 1)
+    {
+        const std::string dir = folder.file("out-" + std::to_string(counter++));
+        const ProgramRun run = runVesiclar("--render " + dir + " --size " + std::to_string(kW) + "x" + std::to_string(kH) +
+                                        " --frames " + std::to_string(frames) + " --settings " + settingsFile + " " +
+                                        options,
+                                    folder.file("err.txt"));
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::vector<Picture> pictures(frames);
+        for (int i = 0; i < frames; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame-%05d.png", i);
+            EXPECT_TRUE(readPicture(dir + name, pictures[i])) << dir + name;
+            lastFiles.push_back(dir + name);
+        }
+        return pictures;
+    }
+
+    ScratchFolder folder;
+    int counter = 0;
+    std::vector<std::string> lastFiles;
+};
+
+struct Stats {
+    double mean = 0, variance = 0;
+    int distinctish = 0;  // coarse colour buckets in use
+};
+
+Stats stats(const Picture& p)
+{
+    Stats s;
+    std::vector<bool> buckets(512, false);
+    double sum = 0, sumSq = 0;
+    const size_t n = p.rgb.size();
+    for (size_t i = 0; i < n; i += 3) {
+        const double lum = (p.rgb[i] + p.rgb[i + 1] + p.rgb[i + 2]) / 3.0;
+        sum += lum;
+        sumSq += lum * lum;
+        buckets[(p.rgb[i] >> 5) * 64 + (p.rgb[i + 1] >> 5) * 8 + (p.rgb[i + 2] >> 5)] = true;
+    }
+    const double count = static_cast<double>(n / 3);
+    s.mean = sum / count;
+    s.variance = sumSq / count - s.mean * s.mean;
+    for (bool b : buckets) s.distinctish += b;
+    return s;
+}
+
+// Pixels that differ between two pictures, split by whether they lie inside the given rectangles
+// (overlay units, 800 x 600, origin bottom left).
+struct Rect {
+    double x0, y0, x1, y1;
+};
+void countDifferences(const Picture& a, const Picture& b, const std::vector<Rect>& rects, int& inside, int& outside)
+{
+    inside = outside = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const uint8_t* p = a.at(x, y);
+            const uint8_t* q = b.at(x, y);
+            if (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]) continue;
+            const double ux = (x + 0.5) * 800.0 / a.width, uy = 600.0 - (y + 0.5) * 600.0 / a.height;
+            bool in = false;
+            for (const Rect& r : rects) in = in || (ux >= r.x0 && ux <= r.x1 && uy >= r.y0 && uy <= r.y1);
+            (in ? inside : outside) += 1;
+        }
+}
+
+}  // namespace
+
+TEST_F(RenderTest, EverySetDrawsAPlausiblePicture)
+{
+    const std::string s = settings(2, false, false);
+    for (const char* set : {"cells", "core", "dna"}) {
+        SCOPED_TRACE(set);
+        const auto pictures = render(std::string("--seed 42 --skip 4 --start ") + set, s);
+        ASSERT_EQ(pictures.size(), 1u);
+        ASSERT_EQ(pictures[0].width, kW);
+        ASSERT_EQ(pictures[0].height, kH);
+        const Stats st = stats(pictures[0]);
+        EXPECT_GT(st.mean, 12.0) << "nearly black";
+        EXPECT_LT(st.mean, 235.0) << "nearly white";
+        EXPECT_GT(st.variance, 40.0) << "nearly flat";
+        EXPECT_GT(st.distinctish, 12) << "too few colours";
+    }
+}
+
+TEST_F(RenderTest, SameSeedSameBytesOtherSeedOtherPicture)
+{
+    const std::string s = settings(2, true, true);
+    render("--seed 7 --start core --frames 2", s, 2);
+    render("--seed 7 --start core --frames 2", s, 2);
+    render("--seed 8 --start core --frames 2", s, 2);
+    ASSERT_EQ(lastFiles.size(), 6u);
+    EXPECT_EQ(readFile(lastFiles[0]), readFile(lastFiles[2]));
+    EXPECT_EQ(readFile(lastFiles[1]), readFile(lastFiles[3]));
+    EXPECT_NE(readFile(lastFiles[1]), readFile(lastFiles[5]));
+    EXPECT_NE(readFile(lastFiles[0]), readFile(lastFiles[1]));  // the picture moves
+}
+
+TEST_F(RenderTest, ClockAndFrameRateOnlyInTheirCornersAndOnlyWhenOn)
+{
+    const auto plain = render("--seed 3 --start cells --skip 1", settings(2, false, false));
+    const auto clock = render("--seed 3 --start cells --skip 1", settings(2, true, false));
+    const auto fps = render("--seed 3 --start cells --skip 1", settings(2, false, true));
+    const Rect clockRect{520, 10, 756, 50}, fpsRect{0, 560, 40, 600};
+    int inside = 0, outside = 0;
+    countDifferences(plain[0], clock[0], {clockRect}, inside, outside);
+    EXPECT_GT(inside, 100) << "no clock digits";
+    EXPECT_EQ(outside, 0);
+    countDifferences(plain[0], fps[0], {fpsRect}, inside, outside);
+    EXPECT_GT(inside, 20) << "no frame-rate digit";
+    EXPECT_EQ(outside, 0);
+}
+
+TEST_F(RenderTest, FadeLayerOnlyEarlyInCoreAndDnaTracksAtHighDetail)
+{
+    // Detail 1 and 2 draw the core and DNA sets alike except for the fade layer.
+    const std::string high = settings(2, false, false), medium = settings(1, false, false);
+    for (const char* set : {"core", "dna"}) {
+        SCOPED_TRACE(set);
+        const std::string early = std::string("--seed 5 --start ") + set;
+        const std::string late = early + " --skip 3.5";  // past 3 track units in both sets
+        int inside = 0, outside = 0;
+        countDifferences(render(early, high)[0], render(early, medium)[0], {}, inside, outside);
+        EXPECT_GT(outside, kW * kH / 4) << "no fade layer at the start of the track";
+        countDifferences(render(late, high)[0], render(late, medium)[0], {}, inside, outside);
+        EXPECT_EQ(outside, 0) << "fade layer after 3 track units";
+    }
+}
+
+TEST_F(RenderTest, UnwritableFolderFailsWithOneLine)
+{
+    const std::string blocked = folder.file("file-not-folder");
+    std::ofstream(blocked) << "x";
+    const ProgramRun run = runVesiclar("--render " + blocked + "/sub --frames 1 --size 64x64", folder.file("err.txt"));
+    EXPECT_NE(run.status, 0);
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+
+    const ProgramRun bad = runVesiclar("--render " + folder.file("x") + " --size 12", folder.file("err.txt"));
+    EXPECT_NE(bad.status, 0);
+    EXPECT_EQ(bad.err.find('\n'), bad.err.size() - 1) << bad.err;
+}
