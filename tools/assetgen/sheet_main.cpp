@@ -20,6 +20,8 @@
 #include "platform/headless/headless_gl.h"
 #include "render/gl_setup.h"
 #include "scenes/camera_path.h"
+#include "scenes/dna_helix.h"
+#include "data/settings.h"
 
 using namespace assetgen;
 
@@ -301,6 +303,54 @@ int main(int argc, char** argv)
             glPopMatrix();
         }
         tiles.push_back({"cells: rough frame of scene0", grab(wide), false});
+
+        // The DNA show twenty seconds in, seen from the third key of the first DNA flight.
+        currentSettings.Detail = 2;
+        static DnaHelix show;
+        show.loadMolecule("dna3.dat");
+        show.reset();
+        for (int frame = 0; frame < 20 * 30; ++frame) show.update(1.0f / 30);
+        Texture deepTex;
+        deepTex.load("textures\\d_env.jpg");
+        DataFile dnaScene;
+        dnaScene.open("scenes\\dna\\scene0.txt");
+        KeyframeTrack dnaKeys;
+        parseKeyframes(dnaKeys, dnaScene);
+        const Keyframe& k2 = *dnaKeys[2];
+        orientationAxes(k2.orientation, forward, up);
+        const Vector3 at = k2.position;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(at.x, at.y, at.z, at.x + forward.x, at.y + forward.y, at.z + forward.z, up.x, up.y, up.z);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glDepthMask(GL_FALSE);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glScalef(2, 1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        deepTex.bind();
+        glColor4f(0.8f, 0.75f, 0.9f, 1);
+        glPushMatrix();
+        glTranslatef(0, 230, 0);
+        glScalef(90, 90, 90);
+        glRotatef(40, 1, 1, 0);
+        glCallList(background.displayList);
+        glRotatef(-40, 0, 1, 1);
+        glRotatef(90, 0, 1, 0);
+        glCallList(background.displayList);
+        glPopMatrix();
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_COLOR_MATERIAL);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material);
+        show.drawMoleculeShow();
+        tiles.push_back({"DNA: rough frame of scene0 at 20 s", grab(wide), false});
         gl.makeCurrent();
     }
 
