@@ -24,9 +24,9 @@ struct DecodeTable {
     uint32_t start[16] = {};
     uint32_t symbolCount = 0;
     uint16_t symbols[kMainSymbols] = {};
-    // Codes up to kQuickBits long resolved by one look-up; length 0 means "take the slow path".
-    uint16_t quickSymbol[1 << kQuickBits] = {};
-    uint8_t quickLength[1 << kQuickBits] = {};
+    // Codes up to kQuickBits long resolved by one look-up: symbol | length << 16; length 0 means
+    // "take the slow path".
+    uint32_t quick[1 << kQuickBits] = {};
 };
 
 }  // namespace
@@ -116,12 +116,18 @@ bool refillInput(UnpackState& s)
 // Where the next check has to look at the input again.
 inline uint32_t inputLimit(const UnpackState& s) { return s.packedLeft > 0 ? kRefillAt : s.inputEnd; }
 
-inline uint32_t peekBits(const UnpackState& s)
+inline uint32_t loadBigEndian32(const uint8_t* p)
 {
-    const uint8_t* p = s.input + s.inputPos;
-    const uint32_t v = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-    return (v << s.inputBit) >> 16;
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return __builtin_bswap32(v);
+#else
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+#endif
 }
+
+inline uint32_t peekBits(const UnpackState& s) { return (loadBigEndian32(s.input + s.inputPos) << s.inputBit) >> 16; }
 
 inline void skipBits(UnpackState& s, uint32_t n)
 {
@@ -141,11 +147,12 @@ inline uint32_t readBits(UnpackState& s, uint32_t n)
 
 // ---- Huffman tables ----------------------------------------------------------------------------
 
-uint32_t slowLookup(const DecodeTable& t, uint32_t bits, uint32_t& length)
+// The length-limit search: the shortest length whose limit lies above the bits.
+inline uint32_t slowLookup(const DecodeTable& t, uint32_t bits, uint32_t& length, uint32_t from = 1)
 {
     const uint32_t b = bits & 0xFFFE;
     uint32_t len = 15;
-    for (uint32_t l = 1; l < 15; ++l) {
+    for (uint32_t l = from; l < 15; ++l) {
         if (b < t.limit[l]) {
             len = l;
             break;
@@ -168,9 +175,11 @@ void buildTable(DecodeTable& t, const uint8_t* lengths, uint32_t size)
     t.start[0] = 0;
     uint32_t n = 0;
     uint32_t next[16] = {};
+    bool oversubscribed = false;
     for (uint32_t l = 1; l < 16; ++l) {
         n = 2 * (n + count[l]);
         const uint32_t limit = n << (15 - l);
+        oversubscribed |= limit > 0x10000;
         t.limit[l] = limit < 0xFFFF ? limit : 0xFFFF;
         t.start[l] = t.start[l - 1] + count[l - 1];
         next[l] = t.start[l];
@@ -182,28 +191,71 @@ void buildTable(DecodeTable& t, const uint8_t* lengths, uint32_t size)
             t.symbols[next[l]++] = uint16_t(i);
     }
     t.symbolCount = size;
-    for (uint32_t q = 0; q < (1u << kQuickBits); ++q) {
-        uint32_t length = 0;
-        const uint32_t index = slowLookup(t, q << (16 - kQuickBits), length);
-        // Within one prefix every limit compares alike up to kQuickBits, so the prefix decides.
-        t.quickLength[q] = uint8_t(length <= kQuickBits ? length : 0);
-        t.quickSymbol[q] = t.symbols[index];
+
+    if (oversubscribed) {
+        // Only damaged data gets here: ask the limit search for every prefix.
+        for (uint32_t q = 0; q < (1u << kQuickBits); ++q) {
+            uint32_t length = 0;
+            const uint32_t index = slowLookup(t, q << (16 - kQuickBits), length);
+            t.quick[q] = length <= kQuickBits ? t.symbols[index] | length << 16 : 0;
+        }
+        return;
+    }
+    // A proper prefix code: each short code covers a run of prefixes; the rest take the search.
+    std::memset(t.quick, 0, sizeof t.quick);
+    for (uint32_t l = 1; l <= uint32_t(kQuickBits); ++l) {
+        const uint32_t first = t.limit[l - 1] >> (16 - l);
+        for (uint32_t k = 0; k < count[l]; ++k) {
+            const uint32_t entry = t.symbols[t.start[l] + k] | l << 16;
+            const uint32_t from = (first + k) << (kQuickBits - l);
+            const uint32_t to = from + (1u << (kQuickBits - l));
+            for (uint32_t q = from; q < to; ++q)
+                t.quick[q] = entry;
+        }
     }
 }
 
+// Bit input held in registers by the hot loop.
+struct BitCursor {
+    const uint8_t* input;
+    uint32_t pos;
+    uint32_t bit;
+
+    uint32_t peek() const { return (loadBigEndian32(input + pos) << bit) >> 16; }
+    void skip(uint32_t n)
+    {
+        const uint32_t total = bit + n;
+        pos += total >> 3;
+        bit = total & 7;
+    }
+    uint32_t take(uint32_t n)
+    {
+        const uint32_t v = peek() >> (16 - n);  // n = 0 shifts all 16 bits out
+        skip(n);
+        return v;
+    }
+    uint32_t decode(const DecodeTable& t)
+    {
+        const uint32_t bits = peek();
+        const uint32_t quick = t.quick[bits >> (16 - kQuickBits)];
+        if (quick != 0) {
+            skip(quick >> 16);
+            return quick & 0xFFFF;
+        }
+        uint32_t length = 0;
+        const uint32_t index = slowLookup(t, bits, length, kQuickBits + 1);
+        skip(length);
+        return t.symbols[index];
+    }
+};
+
 inline uint32_t decodeSymbol(UnpackState& s, const DecodeTable& t)
 {
-    const uint32_t bits = peekBits(s);
-    const uint32_t q = bits >> (16 - kQuickBits);
-    const uint32_t quick = t.quickLength[q];
-    if (quick != 0) {
-        skipBits(s, quick);
-        return t.quickSymbol[q];
-    }
-    uint32_t length = 0;
-    const uint32_t index = slowLookup(t, bits, length);
-    skipBits(s, length);
-    return t.symbols[index];
+    BitCursor c{s.input, s.inputPos, s.inputBit};
+    const uint32_t symbol = c.decode(t);
+    s.inputPos = c.pos;
+    s.inputBit = c.bit;
+    return symbol;
 }
 
 bool readTables(UnpackState& s)
@@ -298,16 +350,15 @@ void flushWindow(UnpackState& s)
     }
 }
 
-inline void copyMatch(UnpackState& s, uint32_t length, uint32_t distance)
+// Copies a match inside the window and records it in the match history.
+inline void copyMatch(UnpackState& s, uint8_t* const w, uint32_t& windowPos, uint32_t length, uint32_t distance)
 {
     s.recentDistances[s.recentIndex & 3] = distance;
     ++s.recentIndex;
     s.lastDistance = distance;
     s.lastMatchLength = length;
-    s.outputLeft -= length;
 
-    uint8_t* const w = s.window;
-    uint32_t dst = s.windowPos;
+    uint32_t dst = windowPos;
     uint32_t src = (dst - distance) & kWindowMask;
     if (dst + length < kWindowSize && src + length < kWindowSize) {
         uint8_t* d = w + dst;
@@ -319,7 +370,7 @@ inline void copyMatch(UnpackState& s, uint32_t length, uint32_t distance)
         }
         while (length-- > 0)
             *d++ = *p++;
-        s.windowPos = uint32_t(d - w);
+        windowPos = uint32_t(d - w);
         return;
     }
     while (length-- > 0) {
@@ -327,7 +378,18 @@ inline void copyMatch(UnpackState& s, uint32_t length, uint32_t distance)
         dst = (dst + 1) & kWindowMask;
         src = (src + 1) & kWindowMask;
     }
-    s.windowPos = dst;
+    windowPos = dst;
+}
+
+inline uint32_t matchLengthBonus(UnpackCounters& c, uint32_t distance)
+{
+    if (distance < kFarDistance)
+        return 0;
+    ++c.farMatches;
+    if (distance < kVeryFarDistance)
+        return 1;
+    ++c.veryFarMatches;
+    return 2;
 }
 
 void resetState(UnpackState& s)
@@ -349,87 +411,106 @@ void resetState(UnpackState& s)
     s.windowPos = 0;
 }
 
-// The main loop. False when the input ran out before the output was complete.
+// The main loop. False when the input ran out before the output was complete. The inner loops
+// keep the cursor, window position and output count in registers and only stop for the checks:
+// input to refill, window to flush, new tables.
 bool decodeLoop(UnpackState& s)
 {
     UnpackCounters& c = s.counters;
+    uint8_t* const w = s.window;
     while (s.outputLeft >= 0) {
         if (s.inputPos >= inputLimit(s) && !refillInput(s))
             return false;
-        if (((s.flushedPos - s.windowPos) & kWindowMask) < kFlushMargin && s.flushedPos != s.windowPos) {
+        // At or within the margin the window is flushed, so the room computed below is never 0.
+        if (((s.flushedPos - s.windowPos) & kWindowMask) <= kFlushMargin && s.flushedPos != s.windowPos) {
             flushWindow(s);
             if (s.outputLeft < 0)
                 break;
         }
+        // Bytes that may be written before the write position comes within the margin of unflushed bytes.
+        const uint32_t ahead = (s.flushedPos - s.windowPos) & kWindowMask;
+        const int64_t room = int64_t(ahead == 0 ? kWindowSize : ahead) - kFlushMargin;
+        const int64_t stopAt = s.outputLeft - room > -1 ? s.outputLeft - room : -1;
+        const uint32_t inputStop = inputLimit(s);
+
+        BitCursor in{s.input, s.inputPos, s.inputBit};
+        uint32_t wpos = s.windowPos;
+        int64_t left = s.outputLeft;
+        bool newTables = false;
         if (s.multimediaBlock) {
-            const uint32_t symbol = decodeSymbol(s, s.audioTables[s.currentChannel]);
-            if (symbol == kAudioNewTables) {
-                if (!readTables(s))
-                    return false;
-                continue;
-            }
-            ChannelPredictor& v = s.predictors[s.currentChannel];
-            const int p = v.predict(s.crossDelta);
-            s.window[s.windowPos] = v.commit(p, int(symbol), s.crossDelta);
-            s.windowPos = (s.windowPos + 1) & kWindowMask;
-            if (++s.currentChannel == s.channelCount)
-                s.currentChannel = 0;
-            --s.outputLeft;
-            ++c.audioBytes;
-            continue;
-        }
-        const uint32_t symbol = decodeSymbol(s, s.mainTable);
-        if (symbol < 256) {
-            s.window[s.windowPos] = uint8_t(symbol);
-            s.windowPos = (s.windowPos + 1) & kWindowMask;
-            --s.outputLeft;
-            ++c.literals;
-            continue;
-        }
-        if (symbol >= uint32_t(kSymbolLengthFirst)) {
-            const uint32_t l = symbol - kSymbolLengthFirst;
-            uint32_t length = kLengthBase[l] + 3 + readBits(s, kLengthBits[l]);
-            const uint32_t d = decodeSymbol(s, s.distanceTable);
-            const uint32_t distance = kDistanceBase[d] + 1 + readBits(s, kDistanceBits[d]);
-            if (distance >= kFarDistance) {
-                ++length;
-                ++c.farMatches;
-                if (distance >= kVeryFarDistance) {
-                    ++length;
-                    ++c.veryFarMatches;
+            int channel = s.currentChannel;
+            const int channels = s.channelCount;
+            int crossDelta = s.crossDelta;
+            uint8_t* __restrict out = w;  // the predictors are never reached through the window
+            while (left > stopAt && in.pos < inputStop) {
+                const uint32_t symbol = in.decode(s.audioTables[channel]);
+                if (symbol == kAudioNewTables) {
+                    newTables = true;
+                    break;
                 }
+                ChannelPredictor& v = s.predictors[channel];
+                const int p = v.predict(crossDelta);
+                out[wpos] = v.commit(p, int(symbol), crossDelta);
+                wpos = (wpos + 1) & kWindowMask;
+                if (++channel == channels)
+                    channel = 0;
+                --left;
             }
-            ++c.longMatches;
-            copyMatch(s, length, distance);
-        } else if (symbol == uint32_t(kSymbolNewTables)) {
-            if (!readTables(s))
-                return false;
-        } else if (symbol == uint32_t(kSymbolRepeatLast)) {
-            ++c.lastMatchRepeats;
-            copyMatch(s, s.lastMatchLength, s.lastDistance);
-        } else if (symbol < uint32_t(kSymbolShortFirst)) {
-            const uint32_t back = symbol - kSymbolRepeatLast;
-            const uint32_t distance = s.recentDistances[(s.recentIndex - back) & 3];
-            const uint32_t r = decodeSymbol(s, s.repeatTable);
-            uint32_t length = kLengthBase[r] + 2 + readBits(s, kLengthBits[r]);
-            if (distance >= kFarDistance) {
-                ++length;
-                ++c.farMatches;
-                if (distance >= kVeryFarDistance) {
-                    ++length;
-                    ++c.veryFarMatches;
-                }
-            }
-            if (distance >= 257)
-                ++length;
-            ++c.recentMatches[back - 1];
-            copyMatch(s, length, distance);
+            c.audioBytes += uint64_t(s.outputLeft - left);
+            s.currentChannel = channel;
+            s.crossDelta = crossDelta;
         } else {
-            const uint32_t k = symbol - kSymbolShortFirst;
-            const uint32_t distance = kShortDistanceBase[k] + 1 + readBits(s, kShortDistanceBits[k]);
-            ++c.shortMatches;
-            copyMatch(s, 2, distance);
+            uint64_t literals = 0;
+            while (left > stopAt && in.pos < inputStop) {
+                const uint32_t symbol = in.decode(s.mainTable);
+                if (symbol < 256) {
+                    w[wpos] = uint8_t(symbol);
+                    wpos = (wpos + 1) & kWindowMask;
+                    --left;
+                    ++literals;
+                    continue;
+                }
+                uint32_t length = 0;
+                uint32_t distance = 0;
+                if (symbol >= uint32_t(kSymbolLengthFirst)) {
+                    const uint32_t l = symbol - kSymbolLengthFirst;
+                    length = kLengthBase[l] + 3 + in.take(kLengthBits[l]);
+                    const uint32_t d = in.decode(s.distanceTable);
+                    distance = kDistanceBase[d] + 1 + in.take(kDistanceBits[d]);
+                    length += matchLengthBonus(c, distance);
+                    ++c.longMatches;
+                } else if (symbol == uint32_t(kSymbolNewTables)) {
+                    newTables = true;
+                    break;
+                } else if (symbol == uint32_t(kSymbolRepeatLast)) {
+                    length = s.lastMatchLength;
+                    distance = s.lastDistance;
+                    ++c.lastMatchRepeats;
+                } else if (symbol < uint32_t(kSymbolShortFirst)) {
+                    const uint32_t back = symbol - kSymbolRepeatLast;
+                    distance = s.recentDistances[(s.recentIndex - back) & 3];
+                    const uint32_t r = in.decode(s.repeatTable);
+                    length = kLengthBase[r] + 2 + in.take(kLengthBits[r]) + matchLengthBonus(c, distance);
+                    if (distance >= 257)
+                        ++length;
+                    ++c.recentMatches[back - 1];
+                } else {
+                    const uint32_t k = symbol - kSymbolShortFirst;
+                    distance = kShortDistanceBase[k] + 1 + in.take(kShortDistanceBits[k]);
+                    length = 2;
+                    ++c.shortMatches;
+                }
+                copyMatch(s, w, wpos, length, distance);
+                left -= length;
+            }
+            c.literals += literals;
         }
+        s.inputPos = in.pos;
+        s.inputBit = in.bit;
+        s.windowPos = wpos;
+        s.outputLeft = left;
+        if (newTables && !readTables(s))
+            return false;
     }
     // The last symbol must lie wholly inside the data, not in the zeros behind it.
     return s.packedLeft > 0 || s.inputPos < s.inputEnd || (s.inputPos == s.inputEnd && s.inputBit == 0);

@@ -325,3 +325,26 @@ TEST(RarStream, TruncatedStreamsFail)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RarStream, LiteralsAloneCarryOnPastTheWindowSize)
+{
+    // Single bytes fill the window exactly up to the flush margin: the flush must still happen.
+    Bits b;
+    putLzTables(b);
+    Bytes model;
+    const uint32_t n = rar20::kWindowSize + 5000;
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint8_t v = uint8_t((i * 13) ^ (i >> 9));
+        literal(b, v);
+        model.push_back(v);
+    }
+    longMatch(b, 10, 1, 40, 7);  // across the wrap: length 12 + 1 + 3 + 2, distance 524288 + 7 + 1
+    copy(model, 18, 524296);
+    const Decoded d = decode(b.finish(), uint32_t(model.size()));
+    EXPECT_TRUE(d.ok);
+    EXPECT_TRUE(d.bytes == model);
+}
+
+}  // namespace

@@ -229,7 +229,7 @@ void RarEncoder::encodeBlock(size_t from, size_t to, bool)
     std::vector<uint8_t> deltas;
     AudioState bestState;
     std::vector<uint8_t> bestDeltas;
-    if (to - from >= 64) {
+    if (options_.multimedia && to - from >= 64) {
         for (int c = 1; c <= 4; ++c) {
             AudioState trial = audio_;
             const double bits = codeAudio(from, to, c, trial, deltas);

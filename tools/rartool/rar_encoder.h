@@ -28,6 +28,7 @@ struct RarEncodeStats {
 struct RarEncoderOptions {
     uint32_t blockSize = 64 * 1024;  // bytes per block; every block gets its own tables
     int maxChain = 48;               // match candidates looked at per position
+    bool multimedia = true;          // false: LZ blocks only
 };
 
 // RAR 2.0 (unpack version 20) encoder. One stream is a run of entries: the first starts from a
