@@ -197,6 +197,23 @@ TEST(Archive, DataFileOpensThroughTheArchive)
     EXPECT_FALSE(file.open("nothing\\here.dat"));
 }
 
+TEST(Archive, TheEmbeddedArchiveIsAResourceInPlace)
+{
+    DataFile archive;
+    ASSERT_TRUE(archive.openResource(kArchiveResourceId));
+    EXPECT_FALSE(archive.owned);
+    ASSERT_GT(archive.size, 7u);
+    EXPECT_EQ(std::memcmp(archive.data, "Rar!\x1A\x07\x00", 7), 0);
+    const uint8_t* resourceBytes = archive.data;
+    archive.close();
+    EXPECT_EQ(archive.data, resourceBytes);  // a resource-bound handle keeps its pointer
+    EXPECT_EQ(archive.size, 0u);
+
+    DataFile music;
+    ASSERT_TRUE(music.open("music.ogg"));
+    EXPECT_EQ(std::memcmp(music.data, "OggS", 4), 0);
+}
+
 TEST(Archive, AlteredBytesFailTheirCrc)
 {
     std::vector<uint8_t> archive = writeArchive(sampleItems(), {});
