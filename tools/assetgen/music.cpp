@@ -241,9 +241,10 @@ MusicLoop synthesiseMusic(double seconds)
     Rng rng(0x50D5ull);
     Wavetable pad(18, 1.35, 1), warm(8, 1.8, 2);
 
-    // Four slow chords in D: Dmaj9, Bm11, Gmaj7#11, A6sus2; each crossfades into the next.
-    const std::vector<std::vector<int>> chords = {
-        {50, 57, 61, 64, 66}, {47, 54, 57, 62, 64}, {43, 50, 54, 59, 61}, {45, 52, 57, 59, 64}};
+    // Six slow chords in D: Dmaj9, Bm11, Gmaj7#11, A6sus2, Em9, F#m7; each crossfades into the
+    // next, and the last leads back to the first.
+    const std::vector<std::vector<int>> chords = {{50, 57, 61, 64, 66}, {47, 54, 57, 62, 64}, {43, 50, 54, 59, 61},
+                                                  {45, 52, 57, 59, 64}, {52, 59, 62, 66, 67}, {54, 57, 61, 64, 69}};
     const double chordLength = loop / chords.size();
     for (size_t c = 0; c < chords.size(); ++c) {
         double start = c * chordLength - 3.0;
@@ -290,7 +291,7 @@ MusicLoop synthesiseMusic(double seconds)
         }
     }
 
-    // Breath: four long swells of band-limited noise, one across each chord change.
+    // Breath: long swells of band-limited noise, one across each chord change.
     for (size_t c = 0; c < chords.size(); ++c)
         renderBreath(dry, c * chordLength + chordLength * 0.55, chordLength * 0.9, rng.range(500, 1400), 0.05f, rng);
 
