@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/scene_driver.h"
 #include "audio/music_player.h"
 #include "data/log.h"
 #include "data/settings.h"
@@ -126,15 +127,6 @@ void closeAllWindows(ScreensaverApp& app)
     gMainWindow = nullptr;
 }
 
-// Until the frame composition is wired in: clear and present.
-void composePlainFrame()
-{
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glFlush();
-    platform::swapBuffers();
-}
-
 // Leaves the screen as it was found: the error paths of the start and the normal end share it.
 void restoreScreen(bool hosted, int cursorHides)
 {
@@ -207,7 +199,8 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     if (!hosted)
         platform::focusWindow(gMainWindow);
     showLoadingScreen(presentFrame);
-    // loadSceneAssets goes here.
+    setPresentFrame(presentFrame);
+    loadSceneAssets();
 
     // 13-15.
     bool running = true;
@@ -238,16 +231,17 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
         }
         const float dt = static_cast<float>(timer.elapsed());
         timer.restart();
-        (void)dt;  // advanceAnimations(dt) goes here.
+        advanceAnimations(dt);
         if (!hosted && takeMouseTravel(input))
             centrePointer();
         if (!hosted && travelEndsRun(input, currentSettings.MouseExit))
             running = false;
-        // advanceTrack(dt) and composeFrame(dt) go here.
-        composePlainFrame();
+        advanceTrack(dt);
+        composeFrame(dt);
     }
 
     // Teardown.
+    setPresentFrame(nullptr);
     if (currentSettings.EnableMusic)
         music.stop();
     if (!hosted) {
