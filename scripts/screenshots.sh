@@ -36,6 +36,7 @@ for pic in "dialog 263x180 7 6" "preview 155x115 7 6"; do
   rm -f "$work"/*.bmp
   "$bin" --render "$work" --start cells --seed "$seed" --skip "$skip" --frames 1 --size "$size" \
     --settings "$nosettings" --bmp >/dev/null
-  cp "$work/frame-00000.bmp" "$root/resources/$name.bmp"
-  echo "resources/$name.bmp"
+  mkdir -p "$root/resources/pictures"
+  cp "$work/frame-00000.bmp" "$root/resources/pictures/$name.bmp"
+  echo "resources/pictures/$name.bmp"
 done

@@ -20,7 +20,7 @@ bool writePng(const std::string& path, const uint8_t* rgba, int32_t width, int32
     if (ok && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
         // Fast settings: frames are written every step of an animation.
-        png_set_compression_level(png, 3);
+        png_set_compression_level(png, 1);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
         png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
