@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,24 @@ bool nextDamage(Display* d, int damageEvent, Damage damage, double deadline)
     }
 }
 
+// User + system CPU seconds of a process so far, all its threads together.
+double cpuSeconds(pid_t pid)
+{
+    std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    if (!file)
+        return 0;
+    char text[2048] = {};
+    const size_t size = std::fread(text, 1, sizeof text - 1, file);
+    std::fclose(file);
+    // Fields after the command name in parentheses; utime and stime are fields 14 and 15.
+    const char* at = std::strrchr(text, ')');
+    if (!at || size == 0)
+        return 0;
+    unsigned long utime = 0, stime = 0;
+    std::sscanf(at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime);
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -68,7 +88,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "run_measure: no DAMAGE extension\n");
         return 1;
     }
-    std::vector<double> firstFrame, mainLoop, fps;
+    std::vector<double> firstFrame, mainLoop, fps, cpuPerFrame;
     for (int run = 0; run < runs; ++run) {
         Program program(server.name(), {"UseDesktop=0", "Width=800", "Height=600", "EnableMusic=0", "VSync=0",
                                         "DefGamma=1", "ShowFPS=1", "ShowClock=1", "Detail=2"});
@@ -101,18 +121,21 @@ int main(int argc, char** argv)
         }
         XDamageSubtract(d, damage, None, None);
         int frames = 0;
+        const double cpuFrom = cpuSeconds(program.pid());
         const double from = now();
         while (nextDamage(d, damageEvent, damage, from + seconds))
             ++frames;
         fps.push_back(frames / seconds);
+        cpuPerFrame.push_back(frames ? (cpuSeconds(program.pid()) - cpuFrom) * 1000.0 / frames : 0.0);
         XDamageDestroy(d, damage);
         program.signal(15);
         int status = 0;
         program.waitForExit(10, status);
-        std::printf("run %d: first frame %.3f s, main loop %.3f s, %.1f frames/s\n", run + 1, firstFrame.back(),
-                    mainLoop.back(), fps.back());
+        std::printf("run %d: first frame %.3f s, main loop %.3f s, %.1f frames/s, %.1f ms CPU per frame\n", run + 1,
+                    firstFrame.back(), mainLoop.back(), fps.back(), cpuPerFrame.back());
     }
-    std::printf("median of %d: first frame %.3f s, main loop %.3f s, %.1f frames/s (800x600, VSync off)\n", runs,
-                median(firstFrame), median(mainLoop), median(fps));
+    std::printf("median of %d: first frame %.3f s, main loop %.3f s, %.1f frames/s, %.1f ms CPU per frame "
+                "(800x600, VSync off)\n",
+                runs, median(firstFrame), median(mainLoop), median(fps), median(cpuPerFrame));
     return 0;
 }
