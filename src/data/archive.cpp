@@ -49,7 +49,7 @@ const char* describeArchiveStatus(ArchiveStatus status)
     case ArchiveStatus::UnsupportedVersion: return "unsupported version";
     case ArchiveStatus::UnsupportedMethod: return "unsupported method";
     case ArchiveStatus::Encrypted: return "encrypted";
-    case ArchiveStatus::TooLarge: return "unpacked size too large";
+    case ArchiveStatus::TooLarge: return "unpacked size beyond the 256 MiB limit";
     case ArchiveStatus::Corrupt: return "corrupt";
     case ArchiveStatus::CrcMismatch: return "CRC mismatch";
     case ArchiveStatus::OutOfMemory: return "out of memory";

@@ -37,6 +37,7 @@ bool DataFile::open(const char* path)
 {
     close();
     owned = true;
+    data = nullptr;  // a resource-bound handle kept its pointer through close
     uint8_t* bytes = nullptr;
     uint32_t count = 0;
     if (path == nullptr || !extractArchiveEntry(dataArchive(), path, &bytes, &count))
@@ -50,6 +51,7 @@ bool DataFile::openResource(int id)
 {
     close();
     owned = false;
+    data = nullptr;
     std::span<const uint8_t> bytes = findResource(kCustomData, id);
     if (!bytes.empty() && bytes.size() <= UINT32_MAX) {
         // Resource memory is read-only; the handle never writes through data.

@@ -214,6 +214,26 @@ TEST(Archive, TheEmbeddedArchiveIsAResourceInPlace)
     EXPECT_EQ(std::memcmp(music.data, "OggS", 4), 0);
 }
 
+TEST(Archive, SwitchingBetweenResourceAndArchiveLeavesNoStalePointer)
+{
+    const std::vector<uint8_t> archive = writeArchive(sampleItems(), {});
+    setDataArchiveOverride(archive.data(), uint32_t(archive.size()));
+    DataFile file;
+    ASSERT_TRUE(file.openResource(kArchiveResourceId));
+    ASSERT_NE(file.data, nullptr);
+    EXPECT_FALSE(file.open("nothing\\here.dat"));
+    EXPECT_EQ(file.data, nullptr);
+    EXPECT_TRUE(file.owned);
+    ASSERT_TRUE(file.openResource(kArchiveResourceId));
+    EXPECT_TRUE(file.openResource(-77));
+    EXPECT_EQ(file.data, nullptr);
+    EXPECT_EQ(file.size, 0u);
+    ASSERT_TRUE(file.open("music.ogg"));
+    EXPECT_TRUE(file.openResource(-77));  // frees the extracted buffer (ASan would see a leak)
+    EXPECT_EQ(file.data, nullptr);
+    setDataArchiveOverride(nullptr, 0);
+}
+
 TEST(Archive, AlteredBytesFailTheirCrc)
 {
     std::vector<uint8_t> archive = writeArchive(sampleItems(), {});
