@@ -14,6 +14,7 @@
 #include "data/text_tables.h"
 #include "math/random.h"
 #include "platform/headless/headless_gl.h"
+#include "render/gl.h"
 #include "render/gl_setup.h"
 
 namespace {
@@ -95,3 +96,47 @@ static void BM_AdvanceFrame(benchmark::State& state)
     state.counters["frames_allocating"] = static_cast<double>(framesWithAllocation);
 }
 BENCHMARK(BM_AdvanceFrame)->Unit(benchmark::kMicrosecond);
+
+// The whole frame at 800 x 600 in each set, with the GL finished, and its allocations.
+static void BM_ComposeFrame(benchmark::State& state)
+{
+    if (!prepare()) {
+        state.SkipWithError("no GL context");
+        return;
+    }
+    static platform::HeadlessGl large;
+    static bool made = false;
+    if (!made) {
+        made = true;
+        context().destroy();
+        if (!large.create(800, 600)) {
+            state.SkipWithError("no 800x600 context");
+            return;
+        }
+        initGl();
+        loadSceneAssets();
+    }
+    startInSceneSet(static_cast<uint8_t>(state.range(0)));
+    const float dt = 1.0f / 30.0f;
+    for (int i = 0; i < 60; ++i) {
+        advanceAnimations(dt);
+        advanceTrack(dt);
+    }
+    long allocating = 0;
+    for (auto _ : state) {
+        advanceAnimations(dt);
+        advanceTrack(dt);
+        const long before = allocations.load(std::memory_order_relaxed);
+        composeFrame(dt);
+        if (allocations.load(std::memory_order_relaxed) != before) ++allocating;
+        glFinish();
+        // Stay inside the set being measured.
+        if (static_cast<int>(sceneWorld().camera.sceneSet) != state.range(0)) {
+            state.PauseTiming();
+            startInSceneSet(static_cast<uint8_t>(state.range(0)));
+            state.ResumeTiming();
+        }
+    }
+    state.counters["frames_allocating"] = static_cast<double>(allocating);
+}
+BENCHMARK(BM_ComposeFrame)->Arg(1)->Arg(0)->Arg(2)->ArgName("set")->Unit(benchmark::kMillisecond)->MinTime(3);
