@@ -232,6 +232,41 @@ TEST_F(RunTest, GammaIsSetForTheRunAndTheUsersRampPutBack)
     EXPECT_EQ(readRedGamma(d), before);
 }
 
+TEST_F(RunTest, DisplayModeChangesForTheRunAndComesBack)
+{
+    const std::string& x = server->name();
+    commandOutput(x, {"xrandr", "--newmode", "640x480_test", "25.175", "640", "656", "752", "800", "480", "490", "492",
+                      "525"});
+    commandOutput(x, {"xrandr", "--addmode", "screen", "640x480_test"});
+    Display* d = server->display();
+    int width = 0, height = 0;
+    ASSERT_TRUE(crtcSize(d, width, height));
+    ASSERT_EQ(width, 800);
+
+    auto program = startRun(with(baseSettings(), {"Width=640", "Height=480"}));
+    ASSERT_TRUE(crtcSize(d, width, height));
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    EXPECT_NE(program->log().find("Set resolution: 640x480...done\n"), std::string::npos);
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(d, topWindow("Vesiclar"), &attributes));
+    EXPECT_EQ(attributes.width, 640) << "the window has the configured size at the origin";
+    EXPECT_EQ(attributes.x, 0);
+    program->signal(SIGTERM);
+    expectCleanEnd(*program, "SIGTERM");
+    ASSERT_TRUE(crtcSize(d, width, height));
+    EXPECT_EQ(width, 800) << "the mode in force before is back";
+    EXPECT_EQ(height, 600);
+
+    // A size the display does not offer leaves the mode alone; the run goes on.
+    auto refused = startRun(with(baseSettings(), {"Width=1024", "Height=768"}));
+    EXPECT_NE(refused->log().find("Set resolution: 1024x768...done\n"), std::string::npos);
+    ASSERT_TRUE(crtcSize(d, width, height));
+    EXPECT_EQ(width, 800);
+    ASSERT_TRUE(xdotool(x, {"key", "a"}));
+    expectCleanEnd(*refused, "a key");
+}
+
 TEST_F(RunTest, StopSignalsTearDownInOrder)
 {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {

@@ -311,6 +311,24 @@ void writeGamma(Display* display, double exponent)
     XSync(display, False);
 }
 
+bool crtcSize(Display* display, int& width, int& height)
+{
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+    if (!resources)
+        return false;
+    bool found = false;
+    if (resources->ncrtc > 0) {
+        if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[0])) {
+            width = static_cast<int>(crtc->width);
+            height = static_cast<int>(crtc->height);
+            found = crtc->mode != 0;
+            XRRFreeCrtcInfo(crtc);
+        }
+    }
+    XRRFreeScreenResources(resources);
+    return found;
+}
+
 std::vector<Window> windowsNamed(Display* display, const std::string& name)
 {
     std::vector<Window> found;

@@ -76,6 +76,9 @@ void writeGamma(Display* display, double exponent);
 // Sets every CRTC's ramp to all zero, as Xvfb starts.
 void writeBlankGamma(Display* display);
 
+// The size of the mode the first CRTC shows; false when there is none.
+bool crtcSize(Display* display, int& width, int& height);
+
 // The top-level windows named `name`.
 std::vector<Window> windowsNamed(Display* display, const std::string& name);
 // The pixels of a window as 0xRRGGBB, rows top first; empty when it cannot be read.
