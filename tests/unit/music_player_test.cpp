@@ -231,7 +231,8 @@ void useDiskOutput(const std::string& file)
 
 bool waitForBytes(const std::string& path, size_t bytes)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    // Generous: a loaded machine decodes far slower than an idle one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     struct stat st{};
     while (stat(path.c_str(), &st) != 0 || static_cast<size_t>(st.st_size) < bytes) {
         if (std::chrono::steady_clock::now() > deadline)
@@ -250,6 +251,7 @@ std::vector<int16_t> samplesOf(const std::vector<uint8_t>& bytes)
 
 TEST_F(MusicPlayerTest, TheEmbeddedLibraryPlaysTheMusicLoopingAtTheSetVolume)
 {
+    constexpr size_t kPastSeam = 2 * 44100;  // samples: one second of stereo
     const std::vector<int16_t> reference = decodeOgg(music);
     ASSERT_FALSE(reference.empty());
     for (const int volume : {100, 0}) {
@@ -264,11 +266,12 @@ TEST_F(MusicPlayerTest, TheEmbeddedLibraryPlaysTheMusicLoopingAtTheSetVolume)
             // The music starts at most a few buffers beyond what is on disk once play has returned.
             struct stat st{};
             const size_t silence = (stat(output.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0) + 65536;
-            ASSERT_TRUE(waitForBytes(output, silence + reference.size() * 2 * 3));
+            // One whole loop and about a second past the seam shows the loop is seamless.
+            ASSERT_TRUE(waitForBytes(output, silence + (reference.size() + kPastSeam) * 2));
             player.stop();
         }
         const std::vector<int16_t> recording = samplesOf(readBytes(output));
-        ASSERT_GE(recording.size(), reference.size() * 3);
+        ASSERT_GE(recording.size(), reference.size() + kPastSeam);
         if (volume == 0) {
             EXPECT_TRUE(std::all_of(recording.begin(), recording.end(), [](int16_t s) { return s == 0; }));
             continue;
@@ -281,7 +284,7 @@ TEST_F(MusicPlayerTest, TheEmbeddedLibraryPlaysTheMusicLoopingAtTheSetVolume)
             ++firstRef;
         ASSERT_GE(first, firstRef);
         const size_t start = first - firstRef;
-        const size_t checked = std::min(recording.size() - start, reference.size() * 2 + 5000);
+        const size_t checked = std::min(recording.size() - start, reference.size() + kPastSeam / 2);
         for (size_t i = 0; i < checked; ++i)
             ASSERT_EQ(recording[start + i], reference[i % reference.size()]) << "sample " << i;
     }
