@@ -28,6 +28,12 @@ for shot in "${shots[@]}"; do
   echo "docs/pictures/$name.png"
 done
 
+# The loading screen, as the run shows it while the assets load.
+rm -f "$work"/*.png
+"$bin" --render "$work" --loading --seed 1 --frames 1 --size 800x600 --settings "$settings" >/dev/null
+cp "$work/loading.png" "$out/loading.png"
+echo "docs/pictures/loading.png"
+
 # The dialog (263 x 180) and preview (155 x 115) pictures: a cells frame without the clock.
 nosettings="$work/plain.ini"
 sed 's/^ShowClock=.*/ShowClock=0/' "$settings" >"$nosettings"

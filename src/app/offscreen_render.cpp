@@ -51,6 +51,17 @@ void writeFrame()
     sink.writeSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The loading picture, when asked for: DIR/loading.png.
+void writeLoadingPicture()
+{
+    const std::vector<uint8_t> pixels = sink.gl->readPixels();
+    const std::string path = sink.directory + "/loading.png";
+    if (!writePng(path, pixels.data(), sink.gl->width(), sink.gl->height())) {
+        sink.failed = true;
+        sink.failedPath = path;
+    }
+}
+
 platform::LocalTime clockAt(double seconds)
 {
     const long total = static_cast<long>(seconds) % 86400;
@@ -94,11 +105,11 @@ int renderOffscreen(const RenderOptions& options)
 
     Log::instance().section("Load resources");
     prepareLoadingScreen();
-    showLoadingScreen(nullptr);
-
     sink.gl = &gl;
     sink.directory = directory.string();
     sink.bitmaps = options.bitmaps;
+    showLoadingScreen(options.loadingPicture ? writeLoadingPicture : nullptr);
+
     loadSceneAssets();
     if (options.startSet >= 0) startInSceneSet(static_cast<uint8_t>(options.startSet));
 

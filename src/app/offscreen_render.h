@@ -21,6 +21,7 @@ struct RenderOptions {
     int32_t clockSeconds = 10 * 3600 + 8 * 60 + 30;
     bool withoutBufferObjects = false;  // as on a driver without the buffer-object entry points
     bool bitmaps = false;               // frame-NNNNN.bmp instead of .png
+    bool loadingPicture = false;        // also DIR/loading.png, the loading screen
 };
 
 extern const char* const kRenderUsage;

@@ -17,7 +17,8 @@ const char* const kRenderUsage =
     "    --settings FILE  read the settings from FILE instead of the user's\n"
     "    --clock HH:MM:SS time of day the clock starts from (default 10:08:30)\n"
     "    --no-buffer-objects  draw as on a driver without vertex buffer objects\n"
-    "    --bmp            write 24-bit BMP pictures instead of PNG\n";
+    "    --bmp            write 24-bit BMP pictures instead of PNG\n"
+    "    --loading        also write the loading screen to DIR/loading.png\n";
 
 namespace {
 
@@ -107,6 +108,8 @@ bool parseRenderOptions(std::span<const char* const> args, RenderOptions& option
                 s < 0 || s > 59)
                 return error = "--clock wants HH:MM:SS", false;
             options.clockSeconds = h * 3600 + m * 60 + s;
+        } else if (std::strcmp(word, "--loading") == 0) {
+            options.loadingPicture = true;
         } else if (std::strcmp(word, "--bmp") == 0) {
             options.bitmaps = true;
         } else if (std::strcmp(word, "--no-buffer-objects") == 0) {

@@ -33,7 +33,7 @@ TEST(RenderOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.startSet, -1);
 
     ASSERT_TRUE(parse({"--frames", "12", "--render", "d", "--size", "155x115", "--dt", "0.05", "--seed", "4000000000",
-                       "--start", "dna", "--skip", "2.5", "--settings", "s.ini", "--clock", "23:59:58", "--bmp",
+                       "--start", "dna", "--skip", "2.5", "--settings", "s.ini", "--clock", "23:59:58", "--bmp", "--loading",
                        "--no-buffer-objects"},
                       o, error))
         << error;
@@ -48,6 +48,7 @@ TEST(RenderOptions, DefaultsAndEveryOption)
     EXPECT_EQ(o.settingsFile, "s.ini");
     EXPECT_EQ(o.clockSeconds, 23 * 3600 + 59 * 60 + 58);
     EXPECT_TRUE(o.bitmaps);
+    EXPECT_TRUE(o.loadingPicture);
     EXPECT_TRUE(o.withoutBufferObjects);
     ASSERT_TRUE(parse({"--render", "d", "--start", "core"}, o, error));
     EXPECT_EQ(o.startSet, 0);
