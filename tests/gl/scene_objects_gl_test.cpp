@@ -10,6 +10,7 @@
 #include "scenes/camera_path.h"
 #include "scenes/cells_scene.h"
 #include "scenes/core_scene.h"
+#include "scenes/loading_screen.h"
 
 namespace {
 
@@ -99,4 +100,30 @@ TEST_F(SceneObjectsTest, CellsDrawLeavesTheStateTheFrameExpects)
     size_t lit = 0;
     for (size_t i = 0; i < pixels.size(); i += 4) lit += pixels[i] + pixels[i + 1] + pixels[i + 2] > 30;
     EXPECT_GT(lit, pixels.size() / 4 / 20) << "cells drawn at the origin should show";
+}
+
+TEST_F(SceneObjectsTest, LoadingScreenCoversTheScreenAndLeavesBlendingAndAlphaTestOn)
+{
+    ASSERT_TRUE(initGl());
+    prepareLoadingScreen();
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    static int presented = 0;
+    presented = 0;
+    showLoadingScreen([] { ++presented; });
+    EXPECT_EQ(presented, 1);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    EXPECT_EQ(intState(GL_MODELVIEW_STACK_DEPTH), 1);
+    EXPECT_EQ(intState(GL_PROJECTION_STACK_DEPTH), 1);
+    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_MODELVIEW);
+
+    // The loading image is stretched over every pixel: no clear colour is left.
+    const auto pixels = gl.readPixels();
+    size_t magenta = 0;
+    for (size_t i = 0; i < pixels.size(); i += 4) magenta += pixels[i] == 255 && pixels[i + 1] == 0 && pixels[i + 2] == 255;
+    EXPECT_EQ(magenta, 0u);
 }
