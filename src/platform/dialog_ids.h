@@ -41,7 +41,8 @@ constexpr int kSoundsGroup = 1076;
 constexpr int kAboutFirstLine = 1066;
 constexpr int kAboutLineControls = 7;
 
-// The picture shown in the settings dialog.
+// The picture shown in the settings dialog, and the program's icon.
 constexpr int kDialogPictureBitmap = 107;
+constexpr int kProgramIcon = 111;
 
 }  // namespace dialog_id

@@ -234,6 +234,10 @@ public:
     virtual bool onSlider(DialogView&, int /*code*/) { return false; }
 };
 
+// The program's icon (the bytes of an .ico file) for the dialogs it opens from now on; empty bytes
+// or an unreadable icon leave the desktop's default.
+void setDialogIcon(std::span<const uint8_t> icon);
+
 // Shows a template modally with `handler` as its behaviour, owned by the native window `owner`
 // (0 for none). Returns the value passed to endDialog, or -1 when no dialog can be shown.
 int runDialog(int templateId, DialogHandler& handler, uintptr_t owner);

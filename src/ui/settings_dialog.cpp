@@ -260,6 +260,7 @@ bool SettingsDialog::onSlider(DialogView& view, int /*code*/)
 
 int runSettingsDialog(uintptr_t owner, std::function<bool()> save)
 {
+    platform::setDialogIcon(findResource("ICON", kProgramIcon));
     SettingsDialog dialog(std::move(save), getSetting("main_web_site_url"));
     return platform::runDialog(platform::kSettingsDialogTemplate, dialog, owner);
 }

@@ -68,6 +68,7 @@ value() { sed -n "s/^$1=//p" "$settings"; }
 
 # 1. Tick "Show FPS" with its access key, click OK with the mouse (bottom-right button).
 open_dialog
+xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the dialog carries no icon"
 xdotool key alt+s
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove --window "$window" $((WIDTH - 52)) $((HEIGHT - 26)) click 1

@@ -46,9 +46,11 @@ std::string utf8(const std::string& text)
     return out;
 }
 
-GdkPixbuf* loadPicture(std::span<const uint8_t> image)
+std::vector<uint8_t> gIcon;
+
+// Any image format the loader knows, by its content.
+GdkPixbuf* loadImage(const std::vector<uint8_t>& file)
 {
-    const std::vector<uint8_t> file = asBmpFile(image);
     if (file.empty())
         return nullptr;
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
@@ -64,6 +66,8 @@ GdkPixbuf* loadPicture(std::span<const uint8_t> image)
     g_object_unref(loader);
     return pixbuf;
 }
+
+GdkPixbuf* loadPicture(std::span<const uint8_t> image) { return loadImage(asBmpFile(image)); }
 
 int sliderCode(GtkScrollType scroll)
 {
@@ -190,6 +194,10 @@ GtkDialogView::GtkDialogView(int templateId, DialogHandler& handler, GtkWindow* 
     }
     g_signal_connect(dialog_, "response", G_CALLBACK(onResponse), this);
     g_signal_connect(dialog_, "delete-event", G_CALLBACK(onDelete), this);
+    if (GdkPixbuf* icon = loadImage(gIcon)) {
+        gtk_window_set_icon(GTK_WINDOW(dialog_), icon);
+        g_object_unref(icon);
+    }
     mnemonics_.reserve(kOk, 'o');
     mnemonics_.reserve(kCancel, 'c');
     if (templateId == kSettingsDialogTemplate)
@@ -670,6 +678,8 @@ gboolean GtkDialogView::onStop(gpointer self)
 }
 
 }  // namespace
+
+void setDialogIcon(std::span<const uint8_t> icon) { gIcon.assign(icon.begin(), icon.end()); }
 
 int runDialog(int templateId, DialogHandler& handler, uintptr_t owner)
 {
