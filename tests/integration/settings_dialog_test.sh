@@ -19,6 +19,7 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    [ -f "$work/app.log" ] && { echo "--- vesiclar said:" >&2; cat "$work/app.log" >&2; }
     [ -f "$settings" ] && { echo "--- settings file:" >&2; cat "$settings" >&2; }
     exit 1
 }
@@ -42,7 +43,7 @@ open_dialog() {
     "$bin" "$@" >"$work/app.log" 2>&1 &
     app_pid=$!
     window=""
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do  # generous: the machine may be busy building
         window=$(xdotool search --onlyvisible --name '^Vesiclar Configuration$' 2>/dev/null | head -1 || true)
         [ -n "$window" ] && break
         kill -0 "$app_pid" 2>/dev/null || fail "vesiclar ended before its dialog showed: $(cat "$work/app.log")"
@@ -50,12 +51,12 @@ open_dialog() {
     done
     [ -n "$window" ] || fail "the dialog did not appear"
     xdotool windowfocus --sync "$window"
-    sleep 0.3
+    sleep 0.5
 }
 
 # Waits for the dialog's process to end and checks it ended well.
 closed() {
-    for _ in $(seq 50); do
+    for _ in $(seq 200); do
         kill -0 "$app_pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -70,6 +71,7 @@ value() { sed -n "s/^$1=//p" "$settings"; }
 open_dialog
 xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the dialog carries no icon"
 xdotool key alt+s
+sleep 0.2
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove --window "$window" $((WIDTH - 52)) $((HEIGHT - 26)) click 1
 closed
@@ -83,6 +85,7 @@ closed
 cp "$settings" "$work/before.ini"
 open_dialog /c:4242   # an owner handle that names no window
 xdotool key alt+m
+sleep 0.2
 xdotool key Escape
 closed
 cmp -s "$settings" "$work/before.ini" || fail "Escape changed the settings file"
@@ -90,6 +93,7 @@ cmp -s "$settings" "$work/before.ini" || fail "Escape changed the settings file"
 # 3. The next run shows what was saved, and Enter is OK while a checkbox has the focus.
 open_dialog
 xdotool key alt+v    # VSync on, the focus now on its checkbox
+sleep 0.2
 xdotool key Return
 closed
 [ "$(value ShowFPS)" = 1 ] || fail "ShowFPS was not kept from the first run"
