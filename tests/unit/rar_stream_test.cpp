@@ -348,3 +348,62 @@ TEST(RarStream, LiteralsAloneCarryOnPastTheWindowSize)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RarStream, TablesBehindAnEntrysEndServeTheNextSolidEntry)
+{
+    // Entry 1: two literals, then a table switch its decoder reads after the last byte.
+    Bits first;
+    putLzTables(first);
+    literal(first, 'a');
+    literal(first, 'b');
+    first.put(269, 9);
+    first.put(1, 2);  // delta: every length one longer, so literals take 10 bits
+    putLengthCode(first);
+    for (int i = 0; i < 374; ++i)
+        first.put(1, 5);
+    const Bytes one = first.finish();
+    // Entry 2, solid: no tables of its own, a literal in the new 10-bit code and a match into entry 1.
+    Bits second;
+    literal(second, 'c', 10);
+    second.put(270, 10);  // length 3
+    second.put(2, 7);     // distance 3
+    const Bytes two = second.finish();
+
+    UnpackStatePtr state = createUnpackState();
+    ASSERT_TRUE(state);
+    uint8_t out1[2] = {};
+    uint8_t out2[4] = {};
+    uint32_t delivered = 0;
+    ArchiveSpan span1{one.data(), uint32_t(one.size()), 0};
+    ASSERT_TRUE(unpackEntry(*state, span1, uint32_t(one.size()), 2, false, out1, &delivered));
+    EXPECT_EQ(unpackCounters(*state).lookAheadTables, 1u);
+    ArchiveSpan span2{two.data(), uint32_t(two.size()), 0};
+    ASSERT_TRUE(unpackEntry(*state, span2, uint32_t(two.size()), 4, true, out2, &delivered));
+    EXPECT_EQ(Bytes(out1, out1 + 2), (Bytes{'a', 'b'}));
+    EXPECT_EQ(Bytes(out2, out2 + 4), (Bytes{'c', 'a', 'b', 'c'}));
+
+    // Not solid, the second entry starts over and reads its first bits as tables: it cannot decode.
+    ArchiveSpan again{two.data(), uint32_t(two.size()), 0};
+    EXPECT_FALSE(unpackEntry(*state, again, uint32_t(two.size()), 4, false, out2, &delivered));
+}
+
+TEST(RarStream, RepeatingThePreviousLengthFirstRepeatsZero)
+{
+    // A table that opens with "repeat the previous length" has nothing before it: those are zeros.
+    Bits b;
+    b.put(0, 2);
+    putLengthCode(b);
+    b.put(16, 5);
+    b.put(3, 2);  // six entries
+    for (int i = 6; i < 374; ++i)
+        b.put(i < 298 ? 9 : 0, 5);
+    // With symbols 0..5 absent, 6..297 share the 9-bit codes from 0 upwards.
+    b.put(uint32_t('x' - 6), 9);
+    const Decoded d = decode(b.finish(), 1);
+    EXPECT_TRUE(d.ok);
+    EXPECT_EQ(d.bytes, (Bytes{'x'}));
+}
+
+}  // namespace
