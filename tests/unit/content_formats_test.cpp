@@ -135,6 +135,23 @@ TEST(ContentMeshes, SphereAndBackgroundHaveTheirKnownLayout)
     for (uint32_t i = 0; i < l.data.vertexCount; ++i) EXPECT_NEAR(len(l.position(i)), 10.0, 1e-4);
 }
 
+TEST(ContentMeshes, MeshesDrawnByTheHundredStayWithinTheirTriangleBudget)
+{
+    // The DNA show draws 400 chromosomes a frame and every cell ten mitochondria; a software
+    // rasterizer feels every extra triangle there.
+    struct Budget {
+        const char* path;
+        uint32_t vertices, faces;
+    };
+    for (const Budget& b : {Budget{"meshes\\chrom.dat", 160, 312}, Budget{"meshes\\mito.dat", 44, 84}}) {
+        SCOPED_TRACE(b.path);
+        LoadedMesh m = readMesh(b.path);
+        ASSERT_TRUE(m.parsed) << m.reason;
+        EXPECT_EQ(m.data.vertexCount, b.vertices);
+        EXPECT_EQ(m.data.faceCount, b.faces);
+    }
+}
+
 TEST(ContentMeshes, OrganellesHaveTheirShapeAndSize)
 {
     auto extent = [](const LoadedMesh& m) {
@@ -154,6 +171,18 @@ TEST(ContentMeshes, OrganellesHaveTheirShapeAndSize)
     EXPECT_GT(chrom.y, 30.0);  // an X taller and wider than deep
     EXPECT_GT(chrom.x, 15.0);
     EXPECT_LT(chrom.z, chrom.x);
+    {
+        // Pinched at the centromere: the arms spread wider than the waist where they meet.
+        LoadedMesh c = readMesh("meshes\\chrom.dat");
+        float waist = 0, widest = 0;
+        for (uint32_t i = 0; i < c.data.vertexCount; ++i) {
+            Vec p = c.position(i);
+            widest = std::max(widest, std::fabs(p.x));
+            if (std::fabs(p.y) < 1.0f) waist = std::max(waist, std::fabs(p.x));
+        }
+        EXPECT_GT(waist, 0.0f);
+        EXPECT_LT(waist, widest * 0.6f);
+    }
     Vec ribo = extent(readMesh("meshes\\ribo.dat"));
     EXPECT_GT(ribo.y, ribo.x);  // two subunits stacked
 }
