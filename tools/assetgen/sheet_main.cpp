@@ -60,8 +60,8 @@ void beginFrame(const View& view)
     glEnable(GL_NORMALIZE);
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    const float spec[4] = {0.63f, 0.8f, 0.94f, 1};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, spec);
+    const float specular[4] = {0.63f, 0.8f, 0.94f, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 12);
     glTranslatef(0, 0, -view.distance);
     glRotatef(view.tiltX, 1, 0, 0);
@@ -277,8 +277,8 @@ int main(int argc, char** argv)
         for (const Placed& c : cells) {
             float alpha = 1 - (c.distance / 300) * 2;
             if (alpha <= 0) continue;
-            const float spec[4] = {0.7f * c.colour.x, 0.7f * c.colour.y, 0.7f * c.colour.z, 1};
-            glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, spec);
+            const float specular[4] = {0.7f * c.colour.x, 0.7f * c.colour.y, 0.7f * c.colour.z, 1};
+            glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
             glPushMatrix();
             glTranslatef(c.at.x, c.at.y, c.at.z);
             glRotatef(c.angle, c.axis.x, c.axis.y, c.axis.z);
