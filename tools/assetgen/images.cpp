@@ -370,14 +370,17 @@ Image loaderPicture()
     CellStyle main;
     drawCell(im, 250, 225, 165, squeeze, main, 76, membrane, chromatin);
     finish(im);
-    Coverage title = renderText(fontFile("DejaVuSans-ExtraLight.ttf"), "Vesiclar", 92, 0.75, 3.0);
+    // The title sits left of centre: the "Loading..." badge fills the bottom-right corner, and on a
+    // small screen it covers as much as a quarter of the width.
+    const int titleCentre = 222;
+    Coverage title = renderText(fontFile("DejaVuSans-ExtraLight.ttf"), "Vesiclar", 80, 0.75, 3.0);
     if (title.width > 0) {
-        int x = 256 - title.width / 2 + title.originX;
-        drawGlowingText(im, title, x, 460, {0.92f, 0.99f, 1.0f}, {0.25f, 0.75f, 1.0f}, 7, 1.1f);
+        int x = titleCentre - title.width / 2 + title.originX;
+        drawGlowingText(im, title, x, 456, {0.92f, 0.99f, 1.0f}, {0.25f, 0.75f, 1.0f}, 7, 1.1f);
     }
-    Coverage sub = renderText(fontFile("DejaVuSans.ttf"), "inside the living cell", 19, 0.75, 2.0);
+    Coverage sub = renderText(fontFile("DejaVuSans.ttf"), "inside the living cell", 18, 0.75, 2.0);
     if (sub.width > 0) {
-        int x = 256 - sub.width / 2 + sub.originX;
+        int x = titleCentre - sub.width / 2 + sub.originX;
         drawGlowingText(im, sub, x, 492, {0.55f, 0.75f, 0.95f}, {0.1f, 0.3f, 0.6f}, 3, 0.5f);
     }
     return im;
