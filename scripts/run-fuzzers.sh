@@ -8,13 +8,16 @@ status=0
 for target in "$build"/bin/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
+  # The archive reader takes the most hostile input of all, so it gets three times as long.
+  run_seconds=$seconds
+  [ "$name" = fuzz_archive ] && run_seconds=$((seconds * 3))
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
   seeds="$build/seeds/$name"
   [ -d "$seeds" ] || seeds=""
-  if "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+  if "$target" -max_total_time="$run_seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
        "$corpus" $seeds > "$build/$name.log" 2>&1; then
-    echo "fuzz: $name ran clean for ${seconds}s"
+    echo "fuzz: $name ran clean for ${run_seconds}s"
   else
     echo "fuzz: $name FAILED (see $build/$name.log)"; tail -n 40 "$build/$name.log"
     status=1
