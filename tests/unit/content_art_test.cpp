@@ -248,6 +248,53 @@ TEST(ContentPictures, TilingTexturesHaveNoSeam)
     }
 }
 
+TEST(ContentPictures, BackgroundPicturesAreFlatAlongTheRowsThatMeetAtThePoles)
+{
+    // The background sphere's pole triangles each take their own u at the pole: only rows that
+    // do not vary along u keep those triangles from showing as wedges.
+    const std::pair<const char*, assetgen::Image> pictures[] = {{"env", assetgen::environmentTexture()},
+                                                                {"d_env", assetgen::deepEnvironmentTexture()}};
+    for (const auto& [name, p] : pictures) {
+        SCOPED_TRACE(name);
+        auto spread = [&](int y) {
+            float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
+            for (int x = 0; x < p.width; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    lo[c] = std::min(lo[c], p.at(x, y)[c]);
+                    hi[c] = std::max(hi[c], p.at(x, y)[c]);
+                }
+            return std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+        };
+        int flatRows = 0;
+        for (int y = 0; y < p.height; ++y) {
+            double v = (y + 0.5) / p.height;
+            if (std::min(v, 1 - v) > assetgen::kPoleCap) continue;
+            ++flatRows;
+            ASSERT_LT(spread(y), 1e-5f) << "row " << y;
+        }
+        EXPECT_GT(flatRows, p.height / 4);
+        // Both bands share one colour, so the wrap-around between them is flat too.
+        for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(p.at(0, 0)[c], p.at(0, p.height - 1)[c]);
+        // The clouds themselves are still there between the bands.
+        EXPECT_GT(spread(p.height / 2), 0.05f);
+    }
+    // And they survive compression: whole 16-row blocks inside the bands decode flat.
+    for (const char* name : {"env", "d_env"}) {
+        SCOPED_TRACE(name);
+        Picture p = decodeJpeg(archiveEntry(std::string("textures\\") + name + ".jpg"));
+        ASSERT_GT(p.height, 0);
+        const int band = static_cast<int>(assetgen::kPoleCap * p.height) / 16 * 16;
+        ASSERT_GT(band, 0);
+        int worst = 0;
+        for (int y = 0; y < p.height; ++y) {
+            if (y >= band && y < p.height - band) continue;
+            for (int x = 0; x < p.width; ++x)
+                for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(p.at(x, y, c) - p.at(0, 0, c)));
+        }
+        EXPECT_LE(worst, 2);
+    }
+}
+
 TEST(ContentPictures, DigitAtlasHasThirteenLightBlueGlyphsInTheirCells)
 {
     Picture p = decodeJpeg(archiveEntry("textures\\c.jpg"));

@@ -10,6 +10,7 @@
 #include "assets/mesh.h"
 #include "assets/vertex_anim_track.h"
 #include "content_support.h"
+#include "textures.h"
 
 namespace {
 
@@ -133,6 +134,42 @@ TEST(ContentMeshes, SphereAndBackgroundHaveTheirKnownLayout)
     EXPECT_EQ(l.data.vertexCount, 42u);
     EXPECT_EQ(l.data.faceCount, 80u);
     for (uint32_t i = 0; i < l.data.vertexCount; ++i) EXPECT_NEAR(len(l.position(i)), 10.0, 1e-4);
+}
+
+TEST(ContentMeshes, BackgroundCornersDisagreeOnlyInsideTheFlatPoleBands)
+{
+    // Where two triangles give one position different texture coordinates, the texture jumps
+    // along their shared edges unless the picture is flat there. The frame doubles u, and the
+    // pictures repeat, so u values half a unit apart are the same texel column.
+    LoadedMesh m = readMesh("meshes\\lows.dat");
+    ASSERT_TRUE(m.parsed) << m.reason;
+    const MeshData& d = m.data;
+    std::vector<std::vector<std::pair<float, float>>> used(d.vertexCount);
+    for (uint32_t f = 0; f < d.faceCount; ++f)
+        for (int k = 0; k < 3; ++k) {
+            uint32_t t = m.texCorner(f, k);
+            used[m.corner(f, k)].emplace_back(d.u[t], d.v[t]);
+        }
+    auto sameTexel = [](std::pair<float, float> a, std::pair<float, float> b) {
+        double du = std::fmod(std::fabs(2.0 * a.first - 2.0 * b.first), 1.0);
+        return std::min(du, 1.0 - du) < 1e-4 && std::fabs(a.second - b.second) < 1e-4;
+    };
+    int disagreeing = 0;
+    for (uint32_t f = 0; f < d.faceCount; ++f) {
+        bool touches = false;
+        for (int k = 0; k < 3; ++k) {
+            const auto& list = used[m.corner(f, k)];
+            for (const auto& uv : list)
+                if (!sameTexel(uv, list.front())) touches = true;
+        }
+        if (!touches) continue;
+        ++disagreeing;
+        for (int k = 0; k < 3; ++k) {
+            float v = d.v[m.texCorner(f, k)];
+            EXPECT_LE(std::min(v, 1.0f - v), assetgen::kPoleCap) << "triangle " << f;
+        }
+    }
+    EXPECT_EQ(disagreeing, 10);  // the five triangles round each pole
 }
 
 TEST(ContentMeshes, MeshesDrawnByTheHundredStayWithinTheirTriangleBudget)

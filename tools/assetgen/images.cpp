@@ -298,7 +298,7 @@ void drawCell(Image& im, double cx, double cy, double ry, double squeeze, const 
 
 Image backdrop(int width, int height, float brightness)
 {
-    Image env = environmentTexture();
+    Image env = environmentNebula();
     Image im = (width == env.width && height == env.height) ? env : resized(env, width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {

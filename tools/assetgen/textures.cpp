@@ -87,9 +87,38 @@ static Image makeCellTexture()
     });
 }
 
-Image environmentTexture()
+void calmPoles(Image& im)
+{
+    double mean[3] = {0, 0, 0};
+    for (int y = 0; y < im.height; ++y)
+        for (int x = 0; x < im.width; ++x)
+            for (int c = 0; c < 3; ++c) mean[c] += im.at(x, y)[c];
+    const double pixels = static_cast<double>(im.width) * im.height;
+    for (double& m : mean) m /= pixels;
+    for (int y = 0; y < im.height; ++y) {
+        double v = (y + 0.5) / im.height;
+        double w = 1.0 - smoothstep(kPoleCap, kPoleFade, std::min(v, 1.0 - v));
+        if (w <= 0) continue;
+        for (int x = 0; x < im.width; ++x) {
+            float* p = im.at(x, y);
+            for (int c = 0; c < 3; ++c) p[c] = static_cast<float>(p[c] + (mean[c] - p[c]) * w);
+        }
+    }
+}
+
+Image environmentNebula()
 {
     static const Image cached = makeEnvironmentTexture();
+    return cached;
+}
+
+Image environmentTexture()
+{
+    static const Image cached = [] {
+        Image im = environmentNebula();
+        calmPoles(im);
+        return im;
+    }();
     return cached;
 }
 
@@ -125,7 +154,11 @@ static Image makeEnvironmentTexture()
 
 Image deepEnvironmentTexture()
 {
-    static const Image cached = makeDeepEnvironmentTexture();
+    static const Image cached = [] {
+        Image im = makeDeepEnvironmentTexture();
+        calmPoles(im);
+        return im;
+    }();
     return cached;
 }
 
