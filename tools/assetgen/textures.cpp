@@ -228,11 +228,13 @@ static Image makeGlossTexture()
         D3 reflect = normal * (2 * dot(normal, view)) - view;
         double specular = std::pow(std::max(0.0, dot(reflect, key)), 60.0);
         double glow = std::pow(std::max(0.0, dot(reflect, key)), 6.0);
-        double fillSpec = std::pow(std::max(0.0, dot(reflect, fill)), 20.0);
+        double fillSpecular = std::pow(std::max(0.0, dot(reflect, fill)), 20.0);
         double horizon = std::exp(-std::pow(reflect.y / 0.18, 2.0)) * 0.12;
         double base = 0.42 + 0.25 * normal.z;
-        Rgb c = Rgb{0.62f, 0.70f, 0.86f} * static_cast<float>(base) + Rgb{1.0f, 1.0f, 1.0f} * static_cast<float>(specular * 1.2 + glow * 0.3) +
-                Rgb{0.35f, 0.8f, 1.0f} * static_cast<float>(fillSpec * 0.5) + Rgb{0.6f, 0.5f, 0.9f} * static_cast<float>(horizon);
+        Rgb c = Rgb{0.62f, 0.70f, 0.86f} * static_cast<float>(base) +
+                Rgb{1.0f, 1.0f, 1.0f} * static_cast<float>(specular * 1.2 + glow * 0.3) +
+                Rgb{0.35f, 0.8f, 1.0f} * static_cast<float>(fillSpecular * 0.5) +
+                Rgb{0.6f, 0.5f, 0.9f} * static_cast<float>(horizon);
         return c * static_cast<float>(0.8 + 0.2 * normal.z);
     });
 }
