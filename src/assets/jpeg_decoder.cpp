@@ -100,6 +100,12 @@ bool decode(Decoder& d, std::span<const uint8_t> bytes, DecodedImage& image, std
         reason = "no image";
         return false;
     }
+    // Before start_decompress: a progressive image makes the library allocate its whole coefficient
+    // buffer there, so a forged header would cost gigabytes before any check after it could refuse.
+    if (static_cast<uint64_t>(d.info.image_width) * d.info.image_height > kMaxImagePixels) {
+        reason = "image too large";
+        return false;
+    }
     // Colour images come out as RGB; grey ones are widened to RGB below.
     if (d.info.jpeg_color_space == JCS_GRAYSCALE)
         d.info.out_color_space = JCS_GRAYSCALE;

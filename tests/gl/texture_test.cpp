@@ -229,6 +229,29 @@ TEST(JpegDecoder, RestartMarkersAndProgressiveImages)
     EXPECT_TRUE(image.pixels.empty());
 }
 
+TEST(JpegDecoder, HugeProgressiveHeaderIsRefusedBeforeTheLibraryAllocates)
+{
+    // A progressive frame header claiming 30000 x 30000 pixels: refused from the header alone, before
+    // the library would reserve gigabytes of coefficients for it.
+    auto bytes = jpegBytes(32, 32, 3, noise(32, 32), 90, 0, true);
+    size_t sof = 0;
+    for (size_t i = 2; i + 8 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC2) {
+            sof = i;
+            break;
+        }
+    ASSERT_NE(sof, 0u);
+    for (size_t field : {sof + 5, sof + 7}) {  // height, then width, big-endian
+        bytes[field] = 30000 >> 8;
+        bytes[field + 1] = 30000 & 0xFF;
+    }
+    DecodedImage image;
+    std::string reason;
+    EXPECT_FALSE(decodeJpegBytes(bytes, image, &reason));
+    EXPECT_EQ(reason, "image too large");
+    EXPECT_TRUE(image.pixels.empty());
+}
+
 TEST(ImageKind, TakenFromTheLastThreeCharactersExactly)
 {
     EXPECT_EQ(imageKindOf("textures\\cell.jpg"), ImageKind::jpeg);
