@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders the README pictures and the two pictures the executable carries (dialog and preview)
-# with the screensaver's own off-screen renderer. Same seeds, same pictures.
+# Renders the README pictures with the screensaver's own off-screen renderer. Same seeds, same
+# pictures.
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,16 +33,3 @@ rm -f "$work"/*.png
 "$bin" --render "$work" --loading --seed 1 --frames 1 --size 800x600 --settings "$settings" >/dev/null
 cp "$work/loading.png" "$out/loading.png"
 echo "docs/pictures/loading.png"
-
-# The dialog (263 x 180) and preview (155 x 115) pictures: a cells frame without the clock.
-nosettings="$work/plain.ini"
-sed 's/^ShowClock=.*/ShowClock=0/' "$settings" >"$nosettings"
-for pic in "dialog 263x180 7 6" "preview 155x115 7 6"; do
-  read -r name size seed skip <<<"$pic"
-  rm -f "$work"/*.bmp
-  "$bin" --render "$work" --start cells --seed "$seed" --skip "$skip" --frames 1 --size "$size" \
-    --settings "$nosettings" --bmp >/dev/null
-  mkdir -p "$root/resources/pictures"
-  cp "$work/frame-00000.bmp" "$root/resources/pictures/$name.bmp"
-  echo "resources/pictures/$name.bmp"
-done
