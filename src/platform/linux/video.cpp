@@ -128,6 +128,30 @@ bool videoAvailable()
     return ready;
 }
 
+namespace {
+
+// Gives the window a current GL context and makes it the GL window; the window is destroyed when
+// no context can be made.
+bool adoptGlWindow(SDL_Window* window, bool foreign)
+{
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context || SDL_GL_MakeCurrent(window, context) != 0) {
+        if (context)
+            SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+        return false;
+    }
+    gGlWindow = window;
+    gContext = context;
+    gForeign = foreign;
+    installServices();
+    if (!nativeHandles(window, gGlXDisplay, gGlXWindow))
+        gGlXDisplay = nullptr;
+    return true;
+}
+
+}  // namespace
+
 void* createGlWindow(int x, int y, int width, int height)
 {
     if (!videoAvailable() || gGlWindow || width <= 0 || height <= 0)
@@ -148,18 +172,8 @@ void* createGlWindow(int x, int y, int width, int height)
     SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "0");
     if (!window)
         return nullptr;
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    if (!context || SDL_GL_MakeCurrent(window, context) != 0) {
-        if (context)
-            SDL_GL_DeleteContext(context);
-        SDL_DestroyWindow(window);
+    if (!adoptGlWindow(window, false))
         return nullptr;
-    }
-    gGlWindow = window;
-    gContext = context;
-    gForeign = false;
-    installServices();
-    nativeHandles(window, gGlXDisplay, gGlXWindow);
     // The window's destruction by someone else must reach the run as a close.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     return window;
@@ -180,18 +194,9 @@ void* attachGlWindow(uint64_t nativeWindow)
     SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(target)));
     if (!window)
         return nullptr;
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    if (!context || SDL_GL_MakeCurrent(window, context) != 0) {
-        if (context)
-            SDL_GL_DeleteContext(context);
-        SDL_DestroyWindow(window);
+    if (!adoptGlWindow(window, true))
         return nullptr;
-    }
-    gGlWindow = window;
-    gContext = context;
-    gForeign = true;
-    installServices();
-    if (nativeHandles(window, gGlXDisplay, gGlXWindow)) {
+    if (gGlXDisplay) {
         // Learn when the host destroys its window; keep whatever the window already listens to.
         XWindowAttributes attributes{};
         if (XGetWindowAttributes(gGlXDisplay, gGlXWindow, &attributes))
