@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang ccache
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev ccache
   libsdl2-dev libxrandr-dev libx11-dev libgtk-3-dev
   libgl-dev libopengl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libjpeg-dev libpng-dev zlib1g-dev libogg-dev libvorbis-dev
