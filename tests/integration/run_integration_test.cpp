@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "app/preview.h"
@@ -334,6 +335,31 @@ TEST_F(RunTest, HostWindowGetsFramesIgnoresInputAndEndsPromptlyOnSigterm)
     EXPECT_EQ(readRedGamma(d), before);
     XWindowAttributes attributes{};
     EXPECT_TRUE(XGetWindowAttributes(d, host, &attributes)) << "the host's window stays";
+}
+
+TEST_F(RunTest, PictureFollowsAHostWindowThatGrows)
+{
+    Display* d = server->display();
+    const Window host = makeHostWindow(320, 240);
+    auto program = startRun(baseSettings(), {"-window-id", hex(host)});
+    ASSERT_GE(countDamage(d, host, 1.0), 2);
+    XResizeWindow(d, host, 640, 480);
+    XSync(d, False);
+    ASSERT_GE(countDamage(d, host, 1.5), 3) << "frames after the resize";
+    int width = 0, height = 0;
+    const std::vector<uint32_t> pixels = windowPixels(d, host, width, height);
+    ASSERT_EQ(width, 640);
+    ASSERT_EQ(height, 480);
+    // With the old viewport only the bottom-left 320 x 240 would hold the scene; the top-right
+    // quarter would be a single clear colour.
+    std::set<uint32_t> colours;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 320; x < 640; ++x)
+            colours.insert(pixels[static_cast<size_t>(y) * 640 + x] & 0xffffff);
+    EXPECT_GT(colours.size(), 50u) << "the top-right quarter shows the scene";
+    program->signal(SIGTERM);
+    int status = -1;
+    EXPECT_TRUE(program->waitForExit(kEndSeconds, status));
 }
 
 TEST_F(RunTest, RootOptionDrawsIntoXscreensaverWindow)

@@ -1,6 +1,7 @@
 // The run's windows on SDL2 over X11: the GL window (own or a host's), cover windows, input,
 // cursor and presentation.
 #include <SDL.h>
+#include <GL/gl.h>
 #include <SDL_syswm.h>
 
 #include <cstdlib>
@@ -326,6 +327,9 @@ bool pollEvent(Event& event)
     case SDL_WINDOWEVENT:
         if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_CLOSE)
             event.type = EventType::Close;
+        else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && gContext)
+            // A host may resize its window mid-run (a settings preview growing); the picture follows.
+            glViewport(0, 0, e.window.data1, e.window.data2);
         else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && isCover(e.window.windowID))
             paintBlack(SDL_GetWindowFromID(e.window.windowID));
         break;
