@@ -10,25 +10,12 @@
 
 namespace {
 
-// The audio library's entry points, resolved by name in this order.
-struct EntryPoints {
-    AudioErrorGetCodeFn errorGetCode = nullptr;
-    AudioInitFn init = nullptr;
-    AudioFreeFn free = nullptr;
-    AudioStreamCreateFileFn streamCreateFile = nullptr;
-    AudioStreamPlayFn streamPlay = nullptr;
-    AudioSetVolumeFn setVolume = nullptr;
-    AudioStartFn start = nullptr;
-    AudioStopFn stop = nullptr;
-    AudioGetVolumeFn getVolume = nullptr;
-};
-
 void* libraryModule = nullptr;
 char libraryPath[260] = {};  // read by removeMusicLibraryCopy, possibly from a signal handler
 uint32_t savedVolume = 0;
 uint32_t musicStream = 0;
 bool outputStarted = false;  // BASS_Init succeeded: stop has something to undo
-EntryPoints entry;
+AudioEntryPoints entry;
 std::span<const uint8_t> libraryImage;
 
 template <typename Fn>
@@ -118,15 +105,7 @@ bool MusicPlayer::start(void* window, void* /*instance*/)
     }
     log.done();
 
-    resolve("BASS_ErrorGetCode", entry.errorGetCode);
-    resolve("BASS_Init", entry.init);
-    resolve("BASS_Free", entry.free);
-    resolve("BASS_StreamCreateFile", entry.streamCreateFile);
-    resolve("BASS_StreamPlay", entry.streamPlay);
-    resolve("BASS_SetVolume", entry.setVolume);
-    resolve("BASS_Start", entry.start);
-    resolve("BASS_Stop", entry.stop);
-    resolve("BASS_GetVolume", entry.getVolume);
+    resolveAudioEntryPoints(entry, [](const char* name, auto& slot) { resolve(name, slot); });
 
     log.write("Initialize BASS...");
     // A missing entry point is skipped rather than called; without BASS_Init the run is silent.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <thread>
+#include <type_traits>
 
 #include "audio/engine/audio_engine.h"
 #include "audio/engine/gain_ramp.h"
@@ -194,43 +195,22 @@ TEST(GainRamp, AVolumeChangeGlidesInsteadOfJumping)
 
 // ---- The library through its entry points, writing to SDL's disk driver -----------------------
 
-struct EngineLibrary {
+struct EngineLibrary : AudioEntryPoints {
     EngineLibrary()
     {
         handle = dlopen(VESICLAR_AUDIO_ENGINE_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
-            return;
-        errorGetCode = reinterpret_cast<AudioErrorGetCodeFn>(dlsym(handle, "BASS_ErrorGetCode"));
-        init = reinterpret_cast<AudioInitFn>(dlsym(handle, "BASS_Init"));
-        free = reinterpret_cast<AudioFreeFn>(dlsym(handle, "BASS_Free"));
-        streamCreateFile = reinterpret_cast<AudioStreamCreateFileFn>(dlsym(handle, "BASS_StreamCreateFile"));
-        streamPlay = reinterpret_cast<AudioStreamPlayFn>(dlsym(handle, "BASS_StreamPlay"));
-        setVolume = reinterpret_cast<AudioSetVolumeFn>(dlsym(handle, "BASS_SetVolume"));
-        start = reinterpret_cast<AudioStartFn>(dlsym(handle, "BASS_Start"));
-        stop = reinterpret_cast<AudioStopFn>(dlsym(handle, "BASS_Stop"));
-        getVolume = reinterpret_cast<AudioGetVolumeFn>(dlsym(handle, "BASS_GetVolume"));
+        if (handle)
+            resolveAudioEntryPoints(*this, [this](const char* name, auto& slot) {
+                slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(handle, name));
+            });
     }
     ~EngineLibrary()
     {
         if (handle)
             dlclose(handle);
     }
-    bool complete() const
-    {
-        return errorGetCode && init && free && streamCreateFile && streamPlay && setVolume && start && stop &&
-               getVolume;
-    }
 
     void* handle = nullptr;
-    AudioErrorGetCodeFn errorGetCode = nullptr;
-    AudioInitFn init = nullptr;
-    AudioFreeFn free = nullptr;
-    AudioStreamCreateFileFn streamCreateFile = nullptr;
-    AudioStreamPlayFn streamPlay = nullptr;
-    AudioSetVolumeFn setVolume = nullptr;
-    AudioStartFn start = nullptr;
-    AudioStopFn stop = nullptr;
-    AudioGetVolumeFn getVolume = nullptr;
 };
 
 // Output goes to a file, as fast as the machine can make it.

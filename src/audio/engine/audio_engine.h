@@ -44,3 +44,38 @@ using AudioSetVolumeFn = uint32_t(VESICLAR_AUDIO_CALL*)(uint32_t volume);
 using AudioStartFn = uint32_t(VESICLAR_AUDIO_CALL*)();
 using AudioStopFn = uint32_t(VESICLAR_AUDIO_CALL*)();
 using AudioGetVolumeFn = uint32_t(VESICLAR_AUDIO_CALL*)();
+
+// The nine entry points as the caller holds them.
+struct AudioEntryPoints {
+    AudioErrorGetCodeFn errorGetCode = nullptr;
+    AudioInitFn init = nullptr;
+    AudioFreeFn free = nullptr;
+    AudioStreamCreateFileFn streamCreateFile = nullptr;
+    AudioStreamPlayFn streamPlay = nullptr;
+    AudioSetVolumeFn setVolume = nullptr;
+    AudioStartFn start = nullptr;
+    AudioStopFn stop = nullptr;
+    AudioGetVolumeFn getVolume = nullptr;
+
+    bool complete() const
+    {
+        return errorGetCode && init && free && streamCreateFile && streamPlay && setVolume && start && stop &&
+               getVolume;
+    }
+};
+
+// Calls resolve(name, slot) for each entry point, in the order the player logs them; resolve fills
+// the slot (a function-pointer reference) from the library.
+template <typename Resolve>
+void resolveAudioEntryPoints(AudioEntryPoints& e, Resolve&& resolve)
+{
+    resolve("BASS_ErrorGetCode", e.errorGetCode);
+    resolve("BASS_Init", e.init);
+    resolve("BASS_Free", e.free);
+    resolve("BASS_StreamCreateFile", e.streamCreateFile);
+    resolve("BASS_StreamPlay", e.streamPlay);
+    resolve("BASS_SetVolume", e.setVolume);
+    resolve("BASS_Start", e.start);
+    resolve("BASS_Stop", e.stop);
+    resolve("BASS_GetVolume", e.getVolume);
+}
