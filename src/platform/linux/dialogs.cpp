@@ -150,6 +150,7 @@ private:
     GtkWidget* pushButton(int id);
     GtkWidget* slider(int id, bool marks);
     GtkWidget* group(int id, GtkWidget* child, GtkWidget* mnemonicTarget);
+    GtkWidget* labelledSlider(int labelId, int sliderId, int labelChars, int checkId);
     void buildSettings();
     void buildAbout();
     void updateMarks();
@@ -261,6 +262,23 @@ GtkWidget* GtkDialogView::slider(int id, bool marks)
 }
 
 // A titled group in the GNOME manner: bold title, contents indented under it, no border.
+
+GtkWidget* GtkDialogView::labelledSlider(int labelId, int sliderId, int labelChars, int checkId)
+{
+    GtkWidget* box = gtk_grid_new();
+    gtk_grid_set_column_spacing(GTK_GRID(box), 12);
+    gtk_grid_set_row_spacing(GTK_GRID(box), 6);
+    GtkWidget* range = slider(sliderId, false);
+    GtkWidget* label = gtk_label_new(nullptr);
+    gtk_label_set_xalign(GTK_LABEL(label), 0);
+    gtk_label_set_width_chars(GTK_LABEL(label), labelChars);
+    add(labelId, Kind::Label, label, range);
+    gtk_grid_attach(GTK_GRID(box), label, 0, 0, 1, 1);
+    gtk_grid_attach(GTK_GRID(box), range, 1, 0, 1, 1);
+    gtk_grid_attach(GTK_GRID(box), check(checkId), 0, 1, 2, 1);
+    return box;
+}
+
 GtkWidget* GtkDialogView::group(int id, GtkWidget* child, GtkWidget* mnemonicTarget)
 {
     GtkWidget* frame = gtk_frame_new(nullptr);
@@ -324,32 +342,10 @@ void GtkDialogView::buildSettings()
     add(kDetailHigh, Kind::Mark, detail);
     gtk_grid_attach(GTK_GRID(grid), group(kDetailGroup, detail, detail), 0, 1, 2, 1);
 
-    // Gamma Control
-    GtkWidget* gamma = gtk_grid_new();
-    gtk_grid_set_column_spacing(GTK_GRID(gamma), 12);
-    gtk_grid_set_row_spacing(GTK_GRID(gamma), 6);
-    GtkWidget* gammaSlider = slider(kGamma, false);
-    GtkWidget* brightness = gtk_label_new(nullptr);
-    gtk_label_set_xalign(GTK_LABEL(brightness), 0);
-    gtk_label_set_width_chars(GTK_LABEL(brightness), 16);
-    add(kBrightnessLabel, Kind::Label, brightness, gammaSlider);
-    gtk_grid_attach(GTK_GRID(gamma), brightness, 0, 0, 1, 1);
-    gtk_grid_attach(GTK_GRID(gamma), gammaSlider, 1, 0, 1, 1);
-    gtk_grid_attach(GTK_GRID(gamma), check(kDefaultGamma), 0, 1, 2, 1);
+    // Gamma Control and Sounds: a live label beside its slider, a checkbox under both
+    GtkWidget* gamma = labelledSlider(kBrightnessLabel, kGamma, 16, kDefaultGamma);
     gtk_grid_attach(GTK_GRID(grid), group(kGammaGroup, gamma, nullptr), 0, 2, 2, 1);
-
-    // Sounds
-    GtkWidget* sounds = gtk_grid_new();
-    gtk_grid_set_column_spacing(GTK_GRID(sounds), 12);
-    gtk_grid_set_row_spacing(GTK_GRID(sounds), 6);
-    GtkWidget* volumeSlider = slider(kVolume, false);
-    GtkWidget* volume = gtk_label_new(nullptr);
-    gtk_label_set_xalign(GTK_LABEL(volume), 0);
-    gtk_label_set_width_chars(GTK_LABEL(volume), 13);
-    add(kVolumeLabel, Kind::Label, volume, volumeSlider);
-    gtk_grid_attach(GTK_GRID(sounds), volume, 0, 0, 1, 1);
-    gtk_grid_attach(GTK_GRID(sounds), volumeSlider, 1, 0, 1, 1);
-    gtk_grid_attach(GTK_GRID(sounds), check(kEnableMusic), 0, 1, 2, 1);
+    GtkWidget* sounds = labelledSlider(kVolumeLabel, kVolume, 13, kEnableMusic);
     gtk_grid_attach(GTK_GRID(grid), group(kSoundsGroup, sounds, nullptr), 2, 2, 1, 1);
 
     // Products
