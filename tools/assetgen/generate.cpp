@@ -98,8 +98,23 @@ FileSet generateResources()
     files.push_back({"4loader_ru.tga", encodeTga32(clearPixel())});
     files.push_back({"dialog.bmp", encodeBmp24(dialogPicture())});
     files.push_back({"preview.bmp", encodeBmp24(previewPicture())});
+    files.push_back({"vesiclar.ico", encodeIco(iconImages())});
+    return files;
+}
+
+std::vector<Image> iconImages()
+{
     Image icon = iconPicture();
-    files.push_back({"vesiclar.ico", encodeIco({resized(icon, 48, 48), resized(icon, 32, 32), resized(icon, 16, 16)})});
+    return {resized(icon, 48, 48), resized(icon, 32, 32), resized(icon, 16, 16)};
+}
+
+FileSet desktopIcons()
+{
+    FileSet files;
+    for (const Image& image : iconImages()) {
+        const std::string size = std::to_string(image.width) + "x" + std::to_string(image.height);
+        files.push_back({"icons/hicolor/" + size + "/apps/vesiclar.png", encodePng(image, true)});
+    }
     return files;
 }
 

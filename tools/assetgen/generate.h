@@ -13,6 +13,10 @@ FileSet generateArchive();
 // The pictures embedded beside the archive: loader.jpg, the four corner TGAs, the dialog and
 // preview bitmaps and the icon.
 FileSet generateResources();
+// The program icon at each size its icon resource holds, largest first.
+std::vector<Image> iconImages();
+// The same images as PNG files in the desktop's icon theme layout (icons/hicolor/NxN/apps/).
+FileSet desktopIcons();
 struct SheetTile {
     std::string label;
     Image image;

@@ -38,7 +38,8 @@ int main(int argc, char** argv)
             return 1;
         }
     if (!archiveDir.empty() && !writeFiles(archiveDir, generateArchive())) return 1;
-    if (!resourceDir.empty() && !writeFiles(resourceDir, generateResources())) return 1;
+    if (!resourceDir.empty() && !(writeFiles(resourceDir, generateResources()) && writeFiles(resourceDir, desktopIcons())))
+        return 1;
     if (!sheet.empty()) {
         Bytes png = contactSheet();
         FILE* f = std::fopen(sheet.c_str(), "wb");
