@@ -1,4 +1,4 @@
-# The two Quick-start commands: `make run` and `make test`. Both install what is missing first.
+# The README's commands: `make run`, `make test` and `make package`. Each installs what is missing first.
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
@@ -9,7 +9,7 @@ PREFIX     ?= /usr/local
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install clean
+.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean
 
 all: build
 
@@ -49,6 +49,11 @@ bench: configure
 # After `make build`: `sudo make install` (DESTDIR=... for a staged install).
 install:
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, $(BUILD)/vesiclar_<version>_amd64.deb: only what it carries is built.
+package: configure
+	cmake --build $(BUILD) -j $(JOBS) --target vesiclar vesiclar_package_files
+	cd $(BUILD) && cpack
 
 # The README pictures and the dialog and preview pictures, rendered off screen by vesiclar itself.
 screenshots: configure

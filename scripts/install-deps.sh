@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libxdamage-dev
   xvfb xdotool x11-utils x11-xserver-utils imagemagick
+  dpkg-dev file lintian
 )
 
 missing=()
