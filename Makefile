@@ -1,6 +1,7 @@
 # The README's commands: `make run`, `make test` and `make package`. Each installs what is missing first.
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 10
 PREFIX     ?= /usr/local
@@ -9,7 +10,7 @@ PREFIX     ?= /usr/local
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean
+.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean windows
 
 all: build
 
@@ -36,6 +37,18 @@ unit-test: build
 $(FUZZ_BUILD)/CMakeCache.txt:
 	cmake --preset fuzz
 
+# Vesiclar.scr, cross-built with MinGW-w64. The content tools run here, so the native build makes
+# them first; the Windows libraries are built once from Debian's sources into $(WINDOWS_BUILD)/deps.
+$(WINDOWS_BUILD)/CMakeCache.txt:
+	cmake --preset windows -DVESICLAR_HOST_TOOLS=$(CURDIR)/$(BUILD)/bin \
+	  -DVESICLAR_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_BUILD)/deps/prefix -B $(WINDOWS_BUILD)
+
+windows: configure
+	cmake --build $(BUILD) -j $(JOBS) --target assetgen rartool
+	@bash scripts/build-windows-deps.sh $(WINDOWS_BUILD)/deps cmake/mingw-w64-x86_64.cmake
+	@$(MAKE) --no-print-directory $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 
@@ -61,4 +74,4 @@ screenshots: configure
 	@bash scripts/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

@@ -1,4 +1,21 @@
-# System libraries, all from Debian packages (scripts/install-deps.sh).
+# System libraries, all from Debian packages (scripts/install-deps.sh); for Windows, the MinGW-w64
+# system libraries and the static ones scripts/build-windows-deps.sh builds.
+if(WIN32)
+  find_package(PkgConfig REQUIRED)
+  find_package(Threads REQUIRED)
+  find_package(JPEG REQUIRED)
+  # The Windows GL is opengl32 and glu32; the GL targets the floors link by their Linux names.
+  add_library(OpenGL::OpenGL INTERFACE IMPORTED)
+  set_target_properties(OpenGL::OpenGL PROPERTIES INTERFACE_LINK_LIBRARIES opengl32)
+  add_library(OpenGL::GL ALIAS OpenGL::OpenGL)
+  find_library(GLU_LIBRARY glu32 REQUIRED)
+  pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
+  if(VESICLAR_TESTS)
+    find_package(GTest REQUIRED CONFIG)
+  endif()
+  return()
+endif()
+
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL EGL GLX)

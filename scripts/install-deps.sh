@@ -13,6 +13,10 @@ packages=(
   libxdamage-dev
   xvfb xdotool x11-utils x11-xserver-utils imagemagick
   dpkg-dev file lintian
+  # The Windows build: the MinGW-w64 cross compiler (POSIX threads), nasm for libjpeg-turbo's SIMD
+  # code and Wine (the loader and its `wine` wrapper) for the tests; dpkg-dev above also serves
+  # `apt-get source`.
+  g++-mingw-w64-x86-64-posix nasm wine wine64
 )
 
 missing=()

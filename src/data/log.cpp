@@ -1,7 +1,9 @@
 #include "data/log.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -18,10 +20,16 @@ Log& Log::instance()
 
 Log::Log()
 {
+#ifdef _WIN32
+    // Text mode: every line ends in CR LF, as Windows tools expect. The temporary folder is the
+    // user's own there.
+    file_ = std::fopen("log.txt", "w");
+#else
     // O_NOFOLLOW: a link planted in the folder must not redirect the write.
     const int fd = ::open("log.txt", O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0)
         file_ = ::fdopen(fd, "w");
+#endif
 }
 
 Log::~Log()
