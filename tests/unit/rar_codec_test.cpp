@@ -84,6 +84,32 @@ Bytes pcm16(size_t frames, int channels, uint32_t seed)
     return b;
 }
 
+// 32-bit float samples of a slow tone with a little noise.
+Bytes floatSamples(size_t count, uint32_t seed)
+{
+    Lcg r(seed);
+    Bytes b(count * 4);
+    for (size_t i = 0; i < count; ++i) {
+        const float v = 0.3f * float(std::sin(double(i) * 0.001)) + float(int(r.next() % 2001) - 1000) * 1e-5f;
+        std::memcpy(&b[i * 4], &v, 4);
+    }
+    return b;
+}
+
+// 16-bit stereo PCM of two plain tones, a little noise on each.
+Bytes tonePcm(size_t frames, uint32_t seed)
+{
+    Lcg r(seed);
+    Bytes b;
+    for (size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < 2; ++c) {
+            const int v = int(8000 * std::sin(double(i) * (0.03 + 0.01 * c))) + int(r.next() % 50);
+            b.push_back(uint8_t(v & 0xFF));
+            b.push_back(uint8_t((v >> 8) & 0xFF));
+        }
+    return b;
+}
+
 struct Packed {
     Bytes archive;
     RarEncodeStats stats;
@@ -190,6 +216,25 @@ TEST(RarCodec, RoundTripsFromZeroBytesToSeveralMegabytes)
         if (std::string(e.name) == "noise" || e.unpackedSize == 0) {
             EXPECT_EQ(e.method, 0x30);
         }
+    }
+}
+
+TEST(RarCodec, SolidFolderOfEveryKindRoundTrips)
+{
+    // A folder as a user packs it, several megabytes, past the window's size: LZ blocks, then
+    // multimedia blocks of one table size and another, then LZ again, all in one stream.
+    std::vector<PackItem> items;
+    items.push_back({"empty", false, {}});
+    items.push_back({"lines.txt", false, textBytes(1000000, 41)});
+    items.push_back({"noise.bin", false, randomBytes(200000, 42)});
+    items.push_back({"samples.f32", false, floatSamples(200000, 43)});
+    items.push_back({"stereo.pcm", false, tonePcm(150000, 44)});
+    items.push_back({"zeros.bin", false, Bytes(1500000, 0)});
+    const Walk w = walk(pack(items, true, true).archive);
+    ASSERT_EQ(w.status.size(), items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(w.status[i], ArchiveStatus::Ok) << items[i].name;
+        EXPECT_TRUE(w.bytes[i] == items[i].bytes) << items[i].name;
     }
 }
 

@@ -431,6 +431,10 @@ void RarEncoder::writeTables(BitWriter& out, bool multimedia, int channels, cons
     const bool useDelta = delta.bitCount() < fresh.bitCount();
     encode(useDelta, out);
     ++(useDelta ? stats_.deltaTables : stats_.freshTables);
+    // A fresh table clears all the decoder's previous lengths, also those past this table's size,
+    // which a later, larger table is coded against.
+    if (!useDelta)
+        std::memset(previousLengths_, 0, sizeof previousLengths_);
     std::memcpy(previousLengths_, lengths, size_t(size));
 }
 
