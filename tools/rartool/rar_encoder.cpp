@@ -40,7 +40,8 @@ int shortSlot(uint32_t value)
 
 uint32_t farAdjust(uint32_t distance) { return (distance >= kFarDistance) + (distance >= kVeryFarDistance); }
 
-// Estimated bits to code a histogram with an ideal prefix code.
+// Estimated bits to code a histogram with a prefix code: the entropy, but never less than one bit
+// a symbol, so a block of one repeated delta does not look free.
 double entropyBits(const uint32_t* freq, int count)
 {
     double total = 0;
@@ -49,7 +50,7 @@ double entropyBits(const uint32_t* freq, int count)
     double bits = 0;
     for (int i = 0; i < count; ++i)
         if (freq[i] > 0)
-            bits += freq[i] * std::log2(total / freq[i]);
+            bits += freq[i] * std::max(1.0, std::log2(total / freq[i]));
     return bits;
 }
 
