@@ -49,6 +49,7 @@ const char* describeArchiveStatus(ArchiveStatus status)
     case ArchiveStatus::UnsupportedVersion: return "unsupported version";
     case ArchiveStatus::UnsupportedMethod: return "unsupported method";
     case ArchiveStatus::Encrypted: return "encrypted";
+    case ArchiveStatus::SplitAcrossVolumes: return "split across volumes";
     case ArchiveStatus::TooLarge: return "unpacked size beyond the 256 MiB limit";
     case ArchiveStatus::Corrupt: return "corrupt";
     case ArchiveStatus::CrcMismatch: return "CRC mismatch";
@@ -67,6 +68,118 @@ bool namesEqual(const char* a, const char* b)
         if (*x == 0)
             return true;
     }
+}
+
+namespace {
+
+void appendUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | c >> 6);
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | c >> 12);
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | c >> 18);
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// The Unicode form behind the first name: a high byte shared by many characters, then groups of
+// four two-bit operations, each opened by a flags byte: 0 low byte alone, 1 low byte with the
+// shared high byte, 2 a whole 16-bit unit, 3 a run taken from the first name at the same
+// positions, either as it is or shifted by a correction into the shared high byte's page.
+std::u16string decodeUnicodeName(const uint8_t* first, size_t firstSize, const uint8_t* coded, size_t codedSize)
+{
+    constexpr size_t kMaxUnits = 1024;
+    std::u16string units;
+    size_t at = 0;
+    auto take = [&](uint8_t& b) {
+        if (at >= codedSize)
+            return false;
+        b = coded[at++];
+        return true;
+    };
+    uint8_t high = 0;
+    if (!take(high))
+        return units;
+    uint8_t flags = 0;
+    int flagBits = 0;
+    while (at < codedSize && units.size() < kMaxUnits) {
+        if (flagBits == 0) {
+            if (!take(flags))
+                break;
+            flagBits = 8;
+        }
+        const int op = flags >> 6;
+        flags = uint8_t(flags << 2);
+        flagBits -= 2;
+        uint8_t a = 0;
+        uint8_t b = 0;
+        if (op == 0 || op == 1) {
+            if (!take(a))
+                break;
+            units += char16_t(op == 0 ? a : a | high << 8);
+        } else if (op == 2) {
+            if (!take(a) || !take(b))
+                break;
+            units += char16_t(a | b << 8);
+        } else {
+            if (!take(a))
+                break;
+            const bool corrected = (a & 0x80) != 0;
+            if (corrected && !take(b))
+                break;
+            for (size_t n = size_t(a & 0x7F) + 2; n > 0 && units.size() < kMaxUnits; --n) {
+                const size_t pos = units.size();
+                const uint8_t c = pos < firstSize ? first[pos] : 0;
+                units += corrected ? char16_t(uint8_t(c + b) | high << 8) : char16_t(c);
+            }
+        }
+    }
+    const size_t end = units.find(u'\0');
+    if (end != std::u16string::npos)
+        units.resize(end);
+    return units;
+}
+
+}  // namespace
+
+std::string entryDisplayName(const ArchiveSpan& archive, const ArchiveEntry& entry)
+{
+    if (!(entry.flags & kEntryUnicodeName))
+        return entry.name;
+    // The whole name field, as far as the header and the archive hold it.
+    const uint64_t from = uint64_t(entry.blockStart) + kFileHeaderSize;
+    uint64_t size = entry.nameSize;
+    if (kFileHeaderSize + size > entry.headerSize)
+        size = entry.headerSize > kFileHeaderSize ? entry.headerSize - kFileHeaderSize : 0;
+    if (archive.base == nullptr || from > archive.size || size > archive.size - from)
+        return entry.name;
+    const uint8_t* field = archive.base + from;
+    const auto* zero = static_cast<const uint8_t*>(std::memchr(field, 0, size_t(size)));
+    if (zero == nullptr)
+        return std::string(reinterpret_cast<const char*>(field), size_t(size));  // already UTF-8
+    const size_t firstSize = size_t(zero - field);
+    const std::u16string units = decodeUnicodeName(field, firstSize, zero + 1, size_t(size) - firstSize - 1);
+    if (units.empty())
+        return entry.name;
+    std::string out;
+    for (size_t i = 0; i < units.size(); ++i) {
+        uint32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;  // half of a pair
+        appendUtf8(out, c);
+    }
+    return out;
 }
 
 ArchiveReader::ArchiveReader() = default;
@@ -151,16 +264,26 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
 {
     *outData = nullptr;
     *outSize = 0;
-    if (entry.versionNeeded < 13 || entry.versionNeeded > 20)
+    if (entry.versionNeeded < 13 || entry.versionNeeded > kUnpackVersion)
         return ArchiveStatus::UnsupportedVersion;
-    if (entry.flags & kEntryEncrypted)
+    // A directory holds nothing, whatever its method byte says; archivers write them with their
+    // compression method and zero sizes, and they never touch the decoder's state.
+    const bool directory = entry.isDirectory();
+    if (directory && entry.unpackedSize != 0)
+        return ArchiveStatus::Corrupt;
+    if (entry.isSplit())
+        return ArchiveStatus::SplitAcrossVolumes;
+    if (!directory && (entry.flags & kEntryEncrypted))
         return ArchiveStatus::Encrypted;
-    if (entry.method < kMethodStored || entry.method > 0x35)
+    if (!directory && (entry.method < kMethodStored || entry.method > 0x35))
         return ArchiveStatus::UnsupportedMethod;
+    const bool stored = directory || entry.method == kMethodStored;
+    if (!stored && entry.versionNeeded != kUnpackVersion)
+        return ArchiveStatus::UnsupportedVersion;
     if (entry.unpackedSize > kMaxEntrySize)
         return ArchiveStatus::TooLarge;
-    const uint32_t packed = entry.hasData() ? entry.packedSize : 0;
-    if (entry.method == kMethodStored && !wantOutput)
+    const uint32_t packed = entry.hasData() && !directory ? entry.packedSize : 0;
+    if (stored && !wantOutput)
         return ArchiveStatus::Ok;  // nothing to keep: stored bytes never touch the decoder's state
     if (uint64_t(entry.dataStart()) + packed > span_.size)
         return ArchiveStatus::Corrupt;
@@ -175,7 +298,7 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
 
     ArchiveStatus result = ArchiveStatus::Ok;
     uint32_t delivered = 0;
-    if (entry.method == kMethodStored) {
+    if (stored) {
         // A stored entry is its own bytes; fewer packed than unpacked bytes means it was cut short.
         if (packed < entry.unpackedSize)
             result = ArchiveStatus::Corrupt;
@@ -200,7 +323,7 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
     if (result == ArchiveStatus::Ok && out != nullptr) {
         if (delivered != entry.unpackedSize)
             result = ArchiveStatus::Corrupt;
-        else if (crc32(out, entry.unpackedSize) != entry.fileCrc)
+        else if (!directory && crc32(out, entry.unpackedSize) != entry.fileCrc)
             result = ArchiveStatus::CrcMismatch;
     }
     if (result != ArchiveStatus::Ok) {
@@ -213,7 +336,7 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
 }
 
 bool extractArchiveEntry(ArchiveSpan archive, const char* path, uint8_t** outData, uint32_t* outSize,
-                         ArchiveStatus* why)
+                         ArchiveStatus* why, ArchiveEntry* found)
 {
     *outData = nullptr;
     *outSize = 0;
@@ -230,6 +353,8 @@ bool extractArchiveEntry(ArchiveSpan archive, const char* path, uint8_t** outDat
             uint8_t* data = nullptr;
             uint32_t size = 0;
             status = reader.extract(entry, match, &data, &size);
+            if (found != nullptr && (match || status != ArchiveStatus::Ok))
+                *found = entry;
             if (match) {
                 if (status == ArchiveStatus::Ok) {
                     *outData = data;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // Reading the RAR 2.0 archive the data files live in. Every multi-byte number is little-endian.
 
@@ -23,9 +24,10 @@ enum class ArchiveStatus {
     BadMarker,           // not an archive, or an old-format or unknown marker
     ShortHeader,         // the archive header is cut short or declares a size below 13
     NotFound,            // no entry of that name before the end (or before a sub-block)
-    UnsupportedVersion,  // versionNeeded outside 13..20
+    UnsupportedVersion,  // versionNeeded outside 13..20, or a compressed entry not of version 20
     UnsupportedMethod,   // method byte outside 0x30..0x35
     Encrypted,
+    SplitAcrossVolumes,  // the entry starts in an earlier volume or goes on in a later one
     TooLarge,            // unpacked size beyond kMaxEntrySize
     Corrupt,             // data area past the archive's end, or a stream that does not decode
     CrcMismatch,
@@ -41,10 +43,15 @@ constexpr uint8_t kBlockFile = 0x74;
 constexpr uint8_t kBlockSub = 0x77;
 constexpr uint16_t kArchiveSolid = 0x0008;
 constexpr uint16_t kEntryHasData = 0x8000;
+constexpr uint16_t kEntrySplitBefore = 0x0001;
+constexpr uint16_t kEntrySplitAfter = 0x0002;
 constexpr uint16_t kEntryEncrypted = 0x0004;
 constexpr uint16_t kEntrySolid = 0x0010;
 constexpr uint16_t kEntryDirectoryMask = 0x00E0;
+constexpr uint16_t kEntryUnicodeName = 0x0200;
 constexpr uint8_t kMethodStored = 0x30;
+// The one compressed format the decoder knows; 1.5's and 2.9's are other algorithms.
+constexpr uint8_t kUnpackVersion = 20;
 
 // One block read with the file-header layout, plus where it sits in the archive.
 struct ArchiveEntry {
@@ -67,6 +74,7 @@ struct ArchiveEntry {
     uint64_t nextBlock = 0;  // may lie past the archive's end; the walk then stops there
 
     bool isDirectory() const { return (flags & kEntryDirectoryMask) == kEntryDirectoryMask; }
+    bool isSplit() const { return (flags & (kEntrySplitBefore | kEntrySplitAfter)) != 0; }
     bool hasData() const { return (flags & kEntryHasData) != 0; }
     uint32_t dataStart() const { return blockStart + headerSize; }
 };
@@ -116,9 +124,13 @@ private:
 
 // Extracts the entry whose name matches path (namesEqual) into a malloc'ed buffer of its unpacked
 // size, checked against its CRC-32. On failure *outData is null and *outSize 0; *why (optional)
-// tells the reason.
+// tells the reason and *found (optional) holds the entry it concerns, when there is one.
 bool extractArchiveEntry(ArchiveSpan archive, const char* path, uint8_t** outData, uint32_t* outSize,
-                         ArchiveStatus* why = nullptr);
+                         ArchiveStatus* why = nullptr, ArchiveEntry* found = nullptr);
+
+// The entry's name in UTF-8 for people to read: the Unicode form an archiver stores behind the
+// first name (flag 0x0200), else the first name itself. Lookups keep to the first name.
+std::string entryDisplayName(const ArchiveSpan& archive, const ArchiveEntry& entry);
 
 // Archive names compare without regard to ASCII case, and '\\', '/' and '_' all count as the same
 // character, so "textures/CELL.jpg" finds "textures\\cell.JPG".

@@ -314,6 +314,73 @@ TEST(Archive, UnicodeNamesMatchTheirAsciiPart)
     EXPECT_EQ(e.bytes, bytesFrom("coffee"));
 }
 
+TEST(Archive, EntriesAsOtherArchiversWriteThem)
+{
+    // Directories with a compression method and zero sizes, in a solid stream of compressed files.
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "row " + std::to_string(i % 17) + "\n";
+    std::vector<PackItem> items;
+    items.push_back({"a.txt", false, bytesFrom(text)});
+    items.push_back({"docs", true, {}});
+    items.push_back({"docs\\b.txt", false, bytesFrom(text + "b")});
+    std::vector<uint8_t> solid = writeArchive(items, {true, true});
+    solid[blockOf(solid, "docs") + 25] = 0x33;
+    EXPECT_TRUE(extract(solid, "docs").ok);
+    Extracted b = extract(solid, "docs\\b.txt");
+    ASSERT_TRUE(b.ok) << int(b.why);
+    EXPECT_EQ(b.bytes, bytesFrom(text + "b"));
+
+    // A compressed entry of another unpack version never reaches the 2.0 decoder.
+    std::vector<uint8_t> old15 = writeArchive(items, {true, false});
+    old15[blockOf(old15, "a.txt") + 24] = 15;
+    EXPECT_EQ(extract(old15, "a.txt").why, ArchiveStatus::UnsupportedVersion);
+
+    // An entry that starts in an earlier volume or goes on in the next one is refused as such.
+    for (uint16_t flag : {kEntrySplitBefore, kEntrySplitAfter}) {
+        std::vector<uint8_t> split = writeArchive(sampleItems(), {});
+        split[blockOf(split, "music.ogg") + 3] |= uint8_t(flag);
+        EXPECT_EQ(extract(split, "music.ogg").why, ArchiveStatus::SplitAcrossVolumes) << flag;
+    }
+}
+
+TEST(Archive, UnicodeNamesShowTheirUnicodeForm)
+{
+    // "Ωαβ\\é€.txt": Ω with the shared high byte, αβ as a corrected run over "ab", \\ and é as low
+    // bytes, € as a whole unit, ".txt" as a run copied from the first name.
+    const std::string first = "?ab\\e?.txt";
+    const std::string coded("\x03\x70\xA9\x80\x50\x5C\xE9\xB0\xAC\x20\x02", 11);
+    std::vector<PackItem> items;
+    items.push_back({first + std::string(1, '\0') + coded, false, bytesFrom("greek")});
+    items.push_back({"plain.txt", false, bytesFrom("latin")});
+    std::vector<uint8_t> a = writeArchive(items, {});
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.begin({a.data(), uint32_t(a.size()), 0}));
+    ArchiveEntry unicode;
+    ASSERT_TRUE(reader.next(unicode));
+    put16(a, unicode.blockStart + 3, uint16_t(unicode.flags | kEntryUnicodeName));
+    ArchiveEntry plain;
+    ASSERT_TRUE(reader.next(plain));
+    const ArchiveSpan span{a.data(), uint32_t(a.size()), 0};
+    unicode.flags |= kEntryUnicodeName;
+    EXPECT_EQ(entryDisplayName(span, unicode), "\xCE\xA9\xCE\xB1\xCE\xB2\\\xC3\xA9\xE2\x82\xAC.txt");
+    EXPECT_EQ(entryDisplayName(span, plain), "plain.txt");
+    // The lookup goes by the first name.
+    EXPECT_EQ(extract(a, "?AB/E?.TXT").bytes, bytesFrom("greek"));
+
+    // Coded bytes cut anywhere give a shorter name or the first one, never a read past the field.
+    for (size_t cut = 0; cut < coded.size(); ++cut) {
+        std::vector<PackItem> shorter{{first + std::string(1, '\0') + coded.substr(0, cut), false, {}}};
+        std::vector<uint8_t> b = writeArchive(shorter, {});
+        ArchiveReader r;
+        ASSERT_TRUE(r.begin({b.data(), uint32_t(b.size()), 0}));
+        ArchiveEntry e;
+        ASSERT_TRUE(r.next(e));
+        e.flags |= kEntryUnicodeName;
+        EXPECT_FALSE(entryDisplayName({b.data(), uint32_t(b.size()), 0}, e).empty()) << cut;
+    }
+}
+
 TEST(Archive, UnsupportedVersionsAndEncryptedEntriesFail)
 {
     const std::vector<uint8_t> good = writeArchive(sampleItems(), {});

@@ -1,4 +1,8 @@
 // rartool as a user runs it: exit statuses and the lines it prints.
+#include "archive_writer.h"
+
+#include "data/archive.h"
+
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +12,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <vector>
 
 namespace {
 
@@ -20,7 +26,7 @@ struct ToolRun {
 ToolRun rartool(const std::string& args, const ScratchFolder& folder)
 {
     const std::string outFile = folder.file("stdout.txt");
-    const std::string command = std::string(RARTOOL_PATH) + " " + args + " > " + outFile + " 2>&1";
+    const std::string command = "cd " + folder.path() + " && " + RARTOOL_PATH + " " + args + " > " + outFile + " 2>&1";
     ToolRun r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -96,6 +102,75 @@ TEST(RartoolCli, FailuresSayWhy)
 
     EXPECT_NE(rartool("pack " + folder.file("b.rar") + " " + folder.file("no-such-dir"), folder).status, 0);
     EXPECT_NE(rartool("frobnicate", folder).status, 0);
+}
+
+TEST(RartoolCli, EntriesFromOtherArchiversAreShownOrRefusedOneLineEach)
+{
+    ScratchFolder folder;
+    std::vector<PackItem> items;
+    items.push_back({"docs", true, {}});
+    items.push_back({"old.txt", false, std::vector<uint8_t>(4000, 'o')});
+    items.push_back({"part.bin", false, {'p'}});
+    // "Ωαβ.txt" behind the first name "?ab.txt".
+    const std::string unicode = std::string("?ab.txt\0\x03\x7C\xA9\x80\x50\x02", 14);
+    items.push_back({unicode, false, {'u'}});
+    std::vector<uint8_t> a = writeArchive(items, {true, false});
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.begin({a.data(), uint32_t(a.size()), 0}));
+    ArchiveEntry e;
+    while (reader.next(e)) {
+        uint8_t* flags = &a[e.blockStart + 3];
+        if (e.isDirectory())
+            a[e.blockStart + 25] = 0x33;  // directories as other archivers write them
+        else if (e.method == 0x33)
+            a[e.blockStart + 24] = 15;
+        else if (e.unpackedSize == 1 && e.name[0] == 'p')
+            flags[0] |= kEntrySplitAfter;
+        else
+            flags[1] |= kEntryUnicodeName >> 8;
+    }
+    const std::string rar = folder.file("other.rar");
+    std::ofstream(rar, std::ios::binary).write(reinterpret_cast<const char*>(a.data()), long(a.size()));
+
+    const ToolRun test = rartool("test " + rar, folder);
+    EXPECT_EQ(test.status, 1);
+    EXPECT_EQ(test.out, "old.txt: needs unpack version 1.5; only 2.0 is supported\n"
+                        "part.bin: split across volumes: goes on in the next volume\n"
+                        "1 passed, 2 failed\n");
+    const ToolRun list = rartool("list " + rar, folder);
+    EXPECT_NE(list.out.find("\n\xCE\xA9\xCE\xB1\xCE\xB2.txt 20 0x30 0x8200 1 1 "), std::string::npos) << list.out;
+    const ToolRun extract = rartool("extract " + rar + " ?ab.txt", folder);
+    EXPECT_EQ(extract.status, 0) << extract.out;
+    EXPECT_EQ(readFile(folder.file("\xCE\xA9\xCE\xB1\xCE\xB2.txt")), "u");
+    EXPECT_EQ(rartool("extract " + rar + " old.txt -", folder).out, "old.txt: needs unpack version 1.5; only 2.0 is supported\n");
+}
+
+TEST(RartoolCli, FoldersAndSpecialFilesAreRefusedInOneLine)
+{
+    ScratchFolder folder;
+    makeTree(folder);
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {{folder.file("tree"), "is a directory"},
+                          {"/dev/null", "not a regular file"},
+                          {fifo, "not a regular file"},
+                          {folder.file("missing.rar"), "No such file or directory"}};
+    for (const Case& c : cases)
+        for (const char* command : {"test ", "list ", "extract "}) {
+            const std::string args = command + c.path + (command[0] == 'e' ? " x" : "");
+            const ToolRun run = rartool(args, folder);
+            EXPECT_EQ(run.status, 1) << args;
+            EXPECT_EQ(run.out, "rartool: " + c.path + ": " + c.reason + "\n") << args;
+        }
+    // A pipe inside a folder to pack is refused too, instead of waiting for a writer.
+    std::filesystem::rename(fifo, folder.file("tree/pipe"));
+    const ToolRun pack = rartool("pack " + folder.file("a.rar") + " " + folder.file("tree"), folder);
+    EXPECT_EQ(pack.status, 1);
+    EXPECT_EQ(pack.out, "rartool: " + folder.file("tree/pipe") + ": not a regular file\n");
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 #include "archive_writer.h"
 
 #include "rar_encoder.h"
+#include "whole_file.h"
 
 #include "data/archive.h"
 #include "data/crc32.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -161,10 +161,9 @@ bool collectPackItems(const std::string& dir, std::vector<PackItem>& items, std:
         if (fs::is_directory(path, ec)) {
             item.directory = true;
         } else {
-            std::ifstream in(path, std::ios::binary);
-            item.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            if (!in.good() && !in.eof()) {
-                error = path.string() + ": cannot read";
+            std::string why;
+            if (!readWholeFile(path.string(), item.bytes, why)) {
+                error = path.string() + ": " + why;
                 return false;
             }
             if (item.bytes.size() > kMaxEntrySize) {

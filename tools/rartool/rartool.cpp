@@ -1,12 +1,12 @@
 // rartool: packs, lists, tests and extracts RAR 2.0 archives with the project's own reader and writer.
 #include "archive_writer.h"
+#include "whole_file.h"
 
 #include "data/archive.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,15 +20,6 @@ int usage()
                  "       rartool extract ARCHIVE NAME [OUT]\n"
                  "       rartool test ARCHIVE\n");
     return 2;
-}
-
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad() && bytes.size() <= UINT32_MAX;
 }
 
 bool writeWholeFile(const std::string& path, const uint8_t* bytes, size_t count)
@@ -73,12 +64,28 @@ int pack(int argc, char** argv)
 
 bool loadArchive(const char* path, std::vector<uint8_t>& bytes, ArchiveSpan& span)
 {
-    if (!readWholeFile(path, bytes)) {
-        std::fprintf(stderr, "rartool: %s: cannot read\n", path);
+    std::string why;
+    if (!readWholeFile(path, bytes, why)) {
+        std::fprintf(stderr, "rartool: %s: %s\n", path, why.c_str());
         return false;
     }
     span = {bytes.data(), uint32_t(bytes.size()), 0};
     return true;
+}
+
+// Why an entry is refused, in words that name what the archive asks for.
+std::string refusal(const ArchiveEntry& entry, ArchiveStatus status)
+{
+    char text[160];
+    if (status == ArchiveStatus::UnsupportedVersion) {
+        std::snprintf(text, sizeof text, "needs unpack version %u.%u; only 2.0 is supported", entry.versionNeeded / 10u,
+                      entry.versionNeeded % 10u);
+        return text;
+    }
+    if (status == ArchiveStatus::SplitAcrossVolumes)
+        return entry.flags & kEntrySplitBefore ? "split across volumes: begins in an earlier volume"
+                                               : "split across volumes: goes on in the next volume";
+    return describeArchiveStatus(status);
 }
 
 int list(int argc, char** argv)
@@ -96,8 +103,8 @@ int list(int argc, char** argv)
     }
     ArchiveEntry entry;
     while (reader.next(entry))
-        std::printf("%s %u 0x%02X 0x%04X %u %u %08X\n", entry.name, entry.versionNeeded, entry.method, entry.flags,
-                    entry.packedSize, entry.unpackedSize, entry.fileCrc);
+        std::printf("%s %u 0x%02X 0x%04X %u %u %08X\n", entryDisplayName(span, entry).c_str(), entry.versionNeeded,
+                    entry.method, entry.flags, entry.packedSize, entry.unpackedSize, entry.fileCrc);
     return 0;
 }
 
@@ -112,15 +119,20 @@ int extract(int argc, char** argv)
     uint8_t* data = nullptr;
     uint32_t size = 0;
     ArchiveStatus why = ArchiveStatus::Ok;
-    if (!extractArchiveEntry(span, argv[3], &data, &size, &why)) {
-        std::fprintf(stderr, "%s: %s\n", argv[3], describeArchiveStatus(why));
+    ArchiveEntry entry;
+    if (!extractArchiveEntry(span, argv[3], &data, &size, &why, &entry)) {
+        if (why != ArchiveStatus::NotFound && !namesEqual(argv[3], entry.name))
+            std::fprintf(stderr, "%s: not reached: %s, before it in the solid stream: %s\n", argv[3],
+                         entryDisplayName(span, entry).c_str(), refusal(entry, why).c_str());
+        else
+            std::fprintf(stderr, "%s: %s\n", argv[3], refusal(entry, why).c_str());
         return 1;
     }
     std::string out;
     if (argc == 5) {
         out = argv[4];
     } else {
-        out = argv[3];
+        out = entryDisplayName(span, entry);
         const size_t cut = out.find_last_of("\\/");
         if (cut != std::string::npos)
             out = out.substr(cut + 1);
@@ -162,7 +174,7 @@ int test(int argc, char** argv)
             ++passed;
         } else {
             ++failed;
-            std::printf("%s: %s\n", entry.name, describeArchiveStatus(status));
+            std::printf("%s: %s\n", entryDisplayName(span, entry).c_str(), refusal(entry, status).c_str());
         }
     }
     std::printf("%u passed, %u failed\n", passed, failed);
