@@ -81,9 +81,10 @@ uint32_t DataFile::read(void* dst, uint32_t count)
         std::memcpy(dst, data + position, copied);
     if (copied < count)
         std::memset(static_cast<uint8_t*>(dst) + copied, 0, count - copied);
+    const uint32_t after = position + copied;
     // Saturate rather than wrap, so a read far past the end still shows as pastEnd.
     position = count > UINT32_MAX - position ? UINT32_MAX : position + count;
-    return copied;
+    return after;
 }
 
 DataFile& DataFile::read(void* dst, uint32_t elementSize, uint32_t elementCount)

@@ -17,9 +17,10 @@ public:
     bool openResource(int id);
     void close();
 
-    // Copies count bytes at the position and advances the position by count. Never copies beyond
-    // size: a read that runs past the end copies what is there, zero-fills the rest of dst and
-    // yields the short count, and pastEnd() turns true. Count 0 does nothing and yields 0.
+    // Copies count bytes at the position, advances the position by count and yields the new
+    // position. Never copies beyond size: a read that runs past the end copies what is there,
+    // zero-fills the rest of dst, yields the position after what it copied, and pastEnd() turns
+    // true. Count 0 does nothing and yields 0.
     uint32_t read(void* dst, uint32_t count);
     // The same for elementCount elements of elementSize bytes, chainable; check pastEnd() after.
     DataFile& read(void* dst, uint32_t elementSize, uint32_t elementCount);

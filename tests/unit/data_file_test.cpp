@@ -71,6 +71,8 @@ TEST(DataFile, ReadAdvancesAndChains)
     EXPECT_EQ(f.file.read(&a, 0), 0u);
     uint16_t pair[2] = {};
     uint16_t last = 0;
+    EXPECT_EQ(f.file.read(&pair[0], 2), 6u);  // the new position, not the count
+    f.file.seek(4, 0);
     f.file.read(pair, 2, 2).read(&last, 2, 1);
     EXPECT_EQ(pair[0], 2);
     EXPECT_EQ(pair[1], 3);
@@ -85,11 +87,11 @@ TEST(DataFile, ReadPastTheEndCopiesOnlyWhatIsThere)
     char out[8];
     std::memset(out, 'X', sizeof out);
     f.file.position = 1;
-    EXPECT_EQ(f.file.read(out, 6), 2u);
+    EXPECT_EQ(f.file.read(out, 6), 3u);  // the position after the two bytes copied
     EXPECT_EQ(std::string(out, 6), std::string("bc\0\0\0\0", 6));
     EXPECT_EQ(out[6], 'X');  // nothing beyond count is touched
     EXPECT_TRUE(f.file.pastEnd());
-    EXPECT_EQ(f.file.read(out, 4), 0u);
+    EXPECT_EQ(f.file.read(out, 4), 7u);  // nothing copied from past the end
 
     // An element count whose byte total overflows copies nothing and still reports the overrun.
     BoundFile g("abcd");
