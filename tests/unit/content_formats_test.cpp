@@ -10,6 +10,7 @@
 #include "assets/mesh.h"
 #include "assets/vertex_anim_track.h"
 #include "content_support.h"
+#include "data/archive.h"
 #include "textures.h"
 
 namespace {
@@ -68,8 +69,18 @@ TEST(ContentArchive, HoldsEveryFileTheScenesOpen)
     for (int i = 0; i < 6; ++i) names.push_back("scenes\\dna\\scene" + std::to_string(i) + ".txt");
     for (int i = 0; i < 10; ++i) names.push_back("dna" + std::to_string(i) + ".dat");
     for (const std::string& name : names) EXPECT_FALSE(archiveEntry(name).empty()) << name;
-    // The archive is found case-blind and with either separator, as the loaders ask for it.
+    // The archive is found case-blind and with either separator, as the loaders ask for it: the
+    // cell texture is stored as "textures\\cell.JPG" and asked for as "textures\\cell.jpg".
     EXPECT_FALSE(archiveEntry("TEXTURES/CELL.JPG").empty());
+    DataFile archive;
+    archive.openResource(kArchiveResourceId);
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.begin({archive.data, archive.size, 0}));
+    std::set<std::string> stored;
+    for (ArchiveEntry e; reader.next(e);)
+        stored.insert(e.name);
+    EXPECT_EQ(stored.count("textures\\cell.JPG"), 1u);
+    EXPECT_EQ(stored.count("textures\\cell.jpg"), 0u);
     EXPECT_TRUE(archiveEntry("textures\\loader.jpg").empty());  // a resource, not an archive file
 }
 

@@ -71,7 +71,8 @@ FileSet generateArchive()
         files.push_back({name, Bytes(text.begin(), text.end())});
     }
 
-    files.push_back({"textures/cell.jpg", encodeJpeg(cellTexture(), 90)});
+    // Stored as it was first shipped, upper-case extension and all; the loaders ask for "cell.jpg".
+    files.push_back({"textures/cell.JPG", encodeJpeg(cellTexture(), 90)});
     files.push_back({"textures/env.jpg", encodeJpeg(environmentTexture(), 88)});
     files.push_back({"textures/d_env.jpg", encodeJpeg(deepEnvironmentTexture(), 88)});
     files.push_back({"textures/hcore.jpg", encodeJpeg(chromatinTexture(), 88)});
