@@ -13,6 +13,7 @@
 #include "math/random.h"
 #include "platform/headless/headless_gl.h"
 #include "platform/platform.h"
+#include "render/draw_census.h"
 #include "render/gl.h"
 #include "render/gl_setup.h"
 #include "scenes/loading_screen.h"
@@ -24,6 +25,7 @@ struct FrameSink {
     platform::HeadlessGl* gl = nullptr;
     std::string directory;
     bool bitmaps = false;
+    bool discard = false;
     int32_t next = 0;
     bool failed = false;
     std::string failedPath;
@@ -36,6 +38,10 @@ void writeFrame()
     if (sink.failed) return;
     // The rasterizer works behind the calls: finish it first, so drawing is not counted as writing.
     glFinish();
+    if (sink.discard) {
+        ++sink.next;
+        return;
+    }
     const auto start = std::chrono::steady_clock::now();
     const std::vector<uint8_t> pixels = sink.gl->readPixels();
     char name[32];
@@ -66,6 +72,25 @@ platform::LocalTime clockAt(double seconds)
 {
     const long total = static_cast<long>(seconds) % 86400;
     return {static_cast<int>(total / 3600), static_cast<int>(total / 60 % 60), static_cast<int>(total % 60)};
+}
+
+// Per frame, averaged over the frames drawn: one row per part that drew anything, then the sum.
+void printCensus()
+{
+    const double frames = static_cast<double>(census::frames() ? census::frames() : 1);
+    std::printf("%-20s %10s %12s %12s\n", "part", "draws", "triangles", "pixels");
+    PartTally total;
+    for (size_t i = 0; i < census::tallies().size(); ++i) {
+        const PartTally& t = census::tallies()[i];
+        if (t.draws == 0 && t.triangles == 0 && t.pixels == 0) continue;
+        std::printf("%-20s %10.0f %12.0f %12.0f\n", framePartName(static_cast<FramePart>(i)), t.draws / frames,
+                    t.triangles / frames, t.pixels / frames);
+        total.draws += t.draws;
+        total.triangles += t.triangles;
+        total.pixels += t.pixels;
+    }
+    std::printf("%-20s %10.0f %12.0f %12.0f\n", "frame", total.draws / frames, total.triangles / frames,
+                total.pixels / frames);
 }
 
 int fail(const std::string& reason)
@@ -108,6 +133,7 @@ int renderOffscreen(const RenderOptions& options)
     sink.gl = &gl;
     sink.directory = directory.string();
     sink.bitmaps = options.bitmaps;
+    sink.discard = options.discardFrames;
     showLoadingScreen(options.loadingPicture ? writeLoadingPicture : nullptr);
 
     loadSceneAssets();
@@ -129,6 +155,7 @@ int renderOffscreen(const RenderOptions& options)
         simulated += options.skip;
     }
 
+    if (options.census && !census::start()) return fail("the GL context has no query objects to count with");
     Log::instance().write("Starting main loop...\n");
     setPresentFrame(writeFrame);
     const auto start = std::chrono::steady_clock::now();
@@ -141,6 +168,10 @@ int renderOffscreen(const RenderOptions& options)
         composeFrame(dt);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (options.census) {
+        printCensus();
+        census::stop();
+    }
     setPresentFrame(nullptr);
     platform::setLocalTimeOverride(nullptr);
     sink.gl = nullptr;

@@ -22,6 +22,8 @@ struct RenderOptions {
     bool withoutBufferObjects = false;  // as on a driver without the buffer-object entry points
     bool bitmaps = false;               // frame-NNNNN.bmp instead of .png
     bool loadingPicture = false;        // also DIR/loading.png, the loading screen
+    bool discardFrames = false;         // draw and finish every frame, read back and write nothing
+    bool census = false;                // count draws, triangles and pixels per part of the frame
 };
 
 extern const char* const kRenderUsage;

@@ -18,7 +18,9 @@ const char* const kRenderUsage =
     "    --clock HH:MM:SS time of day the clock starts from (default 10:08:30)\n"
     "    --no-buffer-objects  draw as on a driver without vertex buffer objects\n"
     "    --bmp            write 24-bit BMP pictures instead of PNG\n"
-    "    --loading        also write the loading screen to DIR/loading.png\n";
+    "    --loading        also write the loading screen to DIR/loading.png\n"
+    "    --no-pictures    draw every frame but write no pictures (timing the drawing alone)\n"
+    "    --census         print draws, triangles and pixels per part of the frame, per frame\n";
 
 namespace {
 
@@ -110,6 +112,10 @@ bool parseRenderOptions(std::span<const char* const> args, RenderOptions& option
             options.clockSeconds = h * 3600 + m * 60 + s;
         } else if (std::strcmp(word, "--loading") == 0) {
             options.loadingPicture = true;
+        } else if (std::strcmp(word, "--no-pictures") == 0) {
+            options.discardFrames = true;
+        } else if (std::strcmp(word, "--census") == 0) {
+            options.census = true;
         } else if (std::strcmp(word, "--bmp") == 0) {
             options.bitmaps = true;
         } else if (std::strcmp(word, "--no-buffer-objects") == 0) {

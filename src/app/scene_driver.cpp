@@ -5,6 +5,7 @@
 #include "app/scene_world.h"
 #include "data/settings.h"
 #include "math/random.h"
+#include "render/draw_census.h"
 #include "render/render_state.h"
 
 namespace {
@@ -151,10 +152,11 @@ void composeFrame(float dt)
     }
     w.coreScene.colour = white - w.camera.tint;
     if (!cells) rotate({1, 1, 0}, w.envAngle);
-    glCallList(w.envList);
+    beginPart(FramePart::Background);
+    callList(w.envList);
     if (!cells) rotate({0, 1, 1}, -w.envAngle);
     rotate({0, 1, 0}, 90.0f);
-    glCallList(w.envList);
+    callList(w.envList);
     glEnable(GL_COLOR_MATERIAL);
     selectMatrix(0);
     loadIdentity();
@@ -183,6 +185,7 @@ void composeFrame(float dt)
     if (hazeShown(set, w.camera.trackTime, currentSettings.Detail)) {
         w.haze.colour = set == kCoreSet ? w.camera.tint : white - w.camera.tint;
         w.haze.alpha = hazeAlpha(w.camera.trackTime);
+        beginPart(FramePart::Haze);
         w.haze.draw();
     }
 
@@ -191,11 +194,13 @@ void composeFrame(float dt)
     setAdditiveBlend();
     setBlending(true);
     beginOverlay2D();
+    beginPart(FramePart::Overlay);
     w.overlay.digitTexture.bind();
     if (currentSettings.ShowFPS) w.overlay.drawText(0, 560);
     w.overlay.buildClockText(currentSettings.TimeFormat);
     if (currentSettings.ShowClock) w.overlay.drawText(520, 10);
     endOverlay2D();
+    census::endFrame();
 
     glFlush();
     if (presentFrame) presentFrame();

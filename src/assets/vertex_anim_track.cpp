@@ -4,6 +4,7 @@
 
 #include "data/data_file.h"
 #include "data/log.h"
+#include "render/draw_census.h"
 #include "render/gl_setup.h"
 
 bool VertexAnimTrack::createBuffer()
@@ -144,4 +145,5 @@ void VertexAnimTrack::drawFrame() const
     if (empty())
         return;
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, indices.data());
+    countDraw();
 }

@@ -1,5 +1,6 @@
 #include "render/render_state.h"
 
+#include "render/draw_census.h"
 #include "render/gl.h"
 
 void setColour(const Vector3& c, float a) { glColor4f(c.x, c.y, c.z, a); }
@@ -75,6 +76,12 @@ void rotate(const Vector3& axis, float degrees) { glRotatef(degrees, axis.x, axi
 void scaleUniform(float s) { glScalef(s, s, s); }
 
 void scale(const Vector3& v) { glScalef(v.x, v.y, v.z); }
+
+void callList(uint32_t list)
+{
+    glCallList(list);
+    countDraw();
+}
 
 void vertex(const Vector3& v) { glVertex3f(v.x, v.y, v.z); }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "math/vector3.h"
 
 // The small vocabulary every drawing step sets GL state with. Nothing is cached: each call goes
@@ -32,6 +34,8 @@ void translate(const Vector3& v);
 void rotate(const Vector3& axis, float degrees);  // GL convention; axis need not be unit length
 void scaleUniform(float s);
 void scale(const Vector3& v);
+// Calls a display list and counts it as one draw of the current frame part.
+void callList(uint32_t list);
 void vertex(const Vector3& v);
 void texCoord(const Vector3& v);  // (v.x, v.y); v.z ignored
 

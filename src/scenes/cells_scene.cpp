@@ -7,6 +7,7 @@
 #include "data/log.h"
 #include "data/settings.h"
 #include "math/rotation.h"
+#include "render/draw_census.h"
 #include "render/render_state.h"
 #include "scenes/camera_path.h"
 
@@ -79,6 +80,7 @@ void CellsScene::draw(const CameraPath& camera)
     };
 
     setDepthWrite(false);
+    beginPart(FramePart::CellHelixSpheres);
     helix.dnaTexture.bind();
     for (const auto& cell : cells) {
         if (!cell->visible) continue;
@@ -87,6 +89,7 @@ void CellsScene::draw(const CameraPath& camera)
         helix.drawSpheres();
         popMatrix();
     }
+    beginPart(FramePart::CellHelixRungs);
     helix.linkTexture.bind();
     for (const auto& cell : cells) {
         if (!cell->visible) continue;
@@ -115,22 +118,25 @@ void CellsScene::drawCell(const Cell& cell, bool mitochondria)
     setAlphaBlend();
     setColour(Vector3(1, 1, 1) - cell.colour, cell.alpha);
     setCulling(true);
-    glCallList(cell.bodyList);
+    beginPart(FramePart::CellBodies);
+    callList(cell.bodyList);
     setLighting(true);
     popMatrix();
 
     if (mitochondria) {
+        beginPart(FramePart::Mitochondria);
         setColour({0.1f, 0.5f, 1.0f}, cell.alpha);
         for (int i = 0; i < Cell::kMitochondria; ++i) {
             pushMatrix();
             // The orbit point turned by -angle, the same product the GL matrix stack would give.
             translate(rotatePoint({cell.mitoRadius[i], 0, 0}, cell.mitoAxis[i], cell.mitoAngle[i]));
             rotate(cell.mitoAxis[i], cell.mitoAngle[i]);
-            glCallList(cell.mitoList);
+            callList(cell.mitoList);
             popMatrix();
         }
     }
 
+    beginPart(FramePart::Membranes);
     setColour(cell.colour, cell.alpha);
     membrane.drawFrame();
 
@@ -138,6 +144,7 @@ void CellsScene::drawCell(const Cell& cell, bool mitochondria)
     scaleUniform(1.03f);
     setAdditiveBlend();
     setSphereMap(true);
+    beginPart(FramePart::MembraneSkins);
     membrane.drawFrame();
     popMatrix();
     setSphereMap(false);

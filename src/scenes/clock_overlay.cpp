@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "render/draw_census.h"
 #include "render/gl.h"
 
 ClockOverlay::ClockOverlay() = default;
@@ -69,10 +70,13 @@ void ClockOverlay::drawText(int x, int y) const
     if (allGlyphs) {
         glListBase(glyphBase - '0');
         glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, text);
+        countDraw();
     } else {
         for (size_t i = 0; i < length; ++i) {
-            if (text[i] >= '0' && text[i] < '0' + kGlyphs)
+            if (text[i] >= '0' && text[i] < '0' + kGlyphs) {
                 glCallList(glyphBase + (text[i] - '0'));
+                countDraw();
+            }
         }
     }
     glPopMatrix();

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "data/settings.h"
+#include "render/draw_census.h"
 #include "render/render_state.h"
 #include "scenes/cell.h"
 
@@ -33,6 +34,7 @@ void CoreScene::draw()
     translate({0, -100, 0});
     scaleUniform(0.8f);
     helix.alpha = 1.0f;
+    beginPart(FramePart::HelixSpheres);
     helix.dnaTexture.bind();
     helix.drawSpheres();
     popMatrix();
@@ -43,6 +45,7 @@ void CoreScene::draw()
     setCulling(false);
     setLighting(false);
     setAdditiveBlend();
+    beginPart(FramePart::HelixRungs);
     helix.linkTexture.bind();
     helix.drawRungs();
     popMatrix();
@@ -61,11 +64,13 @@ void CoreScene::draw()
     setCulling(true);
     scaleUniform(10.0f);
     membrane.bindArrays();
+    beginPart(FramePart::Nucleus);
     membrane.drawFrame();
     setAdditiveBlend();
     scaleUniform(1.03f);
     skinTexture.bind();
     setDepthWrite(true);
+    beginPart(FramePart::NucleusSkin);
     membrane.drawFrame();
     setSphereMap(false);
     popMatrix();
@@ -82,7 +87,9 @@ void CoreScene::draw()
         rotate(particles.spinAxis[i], particles.spinAngle(i));
         scaleUniform(0.6f);
         setColour(particles.particleColour[i], 0.3f);
-        glCallList(i < CoreParticles::kSpheres ? sphereList : riboList);
+        if (i == 0 || i == CoreParticles::kSpheres)
+            beginPart(i == 0 ? FramePart::Particles : FramePart::Ribosomes);
+        callList(i < CoreParticles::kSpheres ? sphereList : riboList);
         popMatrix();
     }
 }

@@ -11,6 +11,7 @@
 #include "math/random.h"
 #include "math/rotation.h"
 #include "render/gl.h"
+#include "render/draw_census.h"
 #include "render/render_state.h"
 
 namespace {
@@ -97,7 +98,7 @@ void DnaHelix::drawSphereAt(const Vector3& p) const
 {
     pushMatrix();
     translate(p);
-    glCallList(sphereList);
+    callList(sphereList);
     popMatrix();
 }
 
@@ -132,7 +133,7 @@ void DnaHelix::drawRungs()
         pushMatrix();
         translate({0, static_cast<float>(i) * rise, 0});
         rotate(kUp, -static_cast<float>(i) * angleStep);
-        glCallList(rungList);
+        callList(rungList);
         popMatrix();
     }
 }
@@ -343,7 +344,7 @@ void DnaHelix::drawRungSpheres(size_t u, float rungAlpha, float& w) const
         pushMatrix();
         setColour(lerp(rungColourA[u], rungColourB[u], t), rungAlpha);
         translate(lerp(backboneA[u], backboneB[u], t) + Vector3(0, w, 0));
-        glCallList(sphereList);
+        callList(sphereList);
         popMatrix();
         w = -w;
     }
@@ -365,6 +366,7 @@ void DnaHelix::drawMoleculeShow()
     setSphereMap(true);
 
     // Parent helix: every atom that has not left yet.
+    beginPart(FramePart::Atoms);
     for (size_t i = 0; i < strandA.size(); ++i) {
         setColour(atomColour[i], 1.0f);
         if (atomState[i] == Parent) {
@@ -374,6 +376,7 @@ void DnaHelix::drawMoleculeShow()
     }
     popMatrix();
 
+    beginPart(FramePart::FlyingAtoms);
     for (size_t i = 0; i < strandA.size(); ++i) {
         if (atomState[i] == Flying) {
             setColour(atomColour[i], 1.0f);
@@ -382,6 +385,7 @@ void DnaHelix::drawMoleculeShow()
         }
     }
 
+    beginPart(FramePart::Atoms);
     pushMatrix();
     translate({kShowOffset, 0, 0});
     rotate(kUp, spin + 90.0f);
@@ -400,6 +404,7 @@ void DnaHelix::drawMoleculeShow()
     setBlending(true);
     setWhite();
     float w = 2.0f;  // rung spheres alternate above and below the rung line
+    beginPart(FramePart::AtomRungs);
 
     pushMatrix();
     translate({-kShowOffset, 0, 0});
@@ -415,6 +420,7 @@ void DnaHelix::drawMoleculeShow()
         drawRungSpheres(u, daughterRungAlpha(time, u, backboneA.size()), w);
     popMatrix();
 
+    beginPart(FramePart::Chromosomes);
     pushMatrix();
     translate({0, 400, 0});
     if (currentSettings.Detail != 0) {
@@ -426,7 +432,7 @@ void DnaHelix::drawMoleculeShow()
             rotate(debrisAxis2[k], 6.0f * debrisAngle1[k]);
             scaleUniform(0.7f);
             setColour(debrisColour[k], 0.14f);
-            glCallList(chromList);
+            callList(chromList);
             popMatrix();
         }
     }

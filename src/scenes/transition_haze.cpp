@@ -65,7 +65,7 @@ void TransitionHaze::draw()
         pushMatrix();
         rotate({0, 0, 1}, layer.y * 1360.0f);
         scaleUniform(110.0f);
-        glCallList(quadList);
+        callList(quadList);
         popMatrix();
         ++i;
     }

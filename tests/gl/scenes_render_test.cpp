@@ -46,9 +46,9 @@ struct ProgramRun {
     std::string err;
 };
 
-ProgramRun runVesiclar(const std::string& arguments, const std::string& errFile)
+ProgramRun runVesiclar(const std::string& arguments, const std::string& errFile, const std::string& outFile = "/dev/null")
 {
-    const std::string command = std::string(VESICLAR_BINARY) + " " + arguments + " >/dev/null 2>" + errFile;
+    const std::string command = std::string(VESICLAR_BINARY) + " " + arguments + " >" + outFile + " 2>" + errFile;
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -210,4 +210,32 @@ TEST_F(RenderTest, UnwritableFolderFailsWithOneLine)
     const ProgramRun bad = runVesiclar("--render " + folder.file("x") + " --size 12", folder.file("err.txt"));
     EXPECT_NE(bad.status, 0);
     EXPECT_EQ(bad.err.find('\n'), bad.err.size() - 1) << bad.err;
+}
+
+TEST_F(RenderTest, CensusCountsEveryPartAndNoPicturesWritesNone)
+{
+    const std::string dir = folder.file("census");
+    const std::string out = folder.file("census.txt");
+    const ProgramRun run = runVesiclar("--render " + dir + " --size " + std::to_string(kW) + "x" + std::to_string(kH) +
+                                           " --frames 2 --seed 5 --skip 4 --start core --census --no-pictures --settings " +
+                                           settings(2, true, false),
+                                       folder.file("err.txt"), out);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(std::ifstream(dir + "/frame-00000.png").good());
+    const std::string table = readFile(out);
+    auto row = [&](const std::string& part, double& draws, double& triangles, double& pixels) {
+        const size_t at = table.find("\n" + part + " ");
+        if (at == std::string::npos) return false;
+        return std::sscanf(table.c_str() + at + 1 + part.size(), "%lf %lf %lf", &draws, &triangles, &pixels) == 3;
+    };
+    double draws = 0, triangles = 0, pixels = 0;
+    // The background is one mesh drawn twice around the viewer: two passes over every pixel.
+    ASSERT_TRUE(row("background", draws, triangles, pixels)) << table;
+    EXPECT_EQ(draws, 2);
+    EXPECT_EQ(pixels, 2.0 * kW * kH);
+    ASSERT_TRUE(row("nucleus", draws, triangles, pixels)) << table;
+    EXPECT_EQ(draws, 1);
+    EXPECT_GT(pixels, 0);
+    ASSERT_TRUE(row("frame", draws, triangles, pixels)) << table;
+    EXPECT_GT(triangles, 10000);
 }
