@@ -16,6 +16,7 @@
 #include "render/draw_census.h"
 #include "render/gl.h"
 #include "render/gl_setup.h"
+#include "render/view_frustum.h"
 #include "scenes/loading_screen.h"
 
 namespace {
@@ -155,6 +156,7 @@ int renderOffscreen(const RenderOptions& options)
         simulated += options.skip;
     }
 
+    setFrustumCulling(!options.withoutCulling);
     if (options.census && !census::start()) return fail("the GL context has no query objects to count with");
     Log::instance().write("Starting main loop...\n");
     setPresentFrame(writeFrame);

@@ -20,7 +20,8 @@ const char* const kRenderUsage =
     "    --bmp            write 24-bit BMP pictures instead of PNG\n"
     "    --loading        also write the loading screen to DIR/loading.png\n"
     "    --no-pictures    draw every frame but write no pictures (timing the drawing alone)\n"
-    "    --census         print draws, triangles and pixels per part of the frame, per frame\n";
+    "    --census         print draws, triangles and pixels per part of the frame, per frame\n"
+    "    --no-culling     also draw what lies wholly outside the view (the same picture, slower)\n";
 
 namespace {
 
@@ -116,6 +117,8 @@ bool parseRenderOptions(std::span<const char* const> args, RenderOptions& option
             options.discardFrames = true;
         } else if (std::strcmp(word, "--census") == 0) {
             options.census = true;
+        } else if (std::strcmp(word, "--no-culling") == 0) {
+            options.withoutCulling = true;
         } else if (std::strcmp(word, "--bmp") == 0) {
             options.bitmaps = true;
         } else if (std::strcmp(word, "--no-buffer-objects") == 0) {

@@ -4,6 +4,17 @@
 #include "data/log.h"
 #include "render/gl.h"
 
+#include <algorithm>
+#include <cmath>
+
+float meshRadius(const MeshData& mesh)
+{
+    float squared = 0;
+    for (size_t i = 0; i < mesh.x.size(); ++i)
+        squared = std::max(squared, mesh.x[i] * mesh.x[i] + mesh.y[i] * mesh.y[i] + mesh.z[i] * mesh.z[i]);
+    return std::sqrt(squared);
+}
+
 Mesh::Mesh() = default;
 
 // The display list belongs to the GL context, not to this object.
@@ -54,6 +65,7 @@ bool Mesh::loadBytes(const std::string& path, std::span<const uint8_t> bytes)
         return false;
     }
     displayList = list;
+    radius = meshRadius(mesh);
     log.done();
     return true;
 }

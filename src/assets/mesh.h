@@ -22,6 +22,9 @@ struct MeshData {
 // index below its count. On failure out is left empty and reason says why.
 bool parseMesh(std::span<const uint8_t> bytes, MeshData& out, std::string* reason = nullptr);
 
+// Distance of the farthest vertex from the origin.
+float meshRadius(const MeshData& mesh);
+
 // A static triangle mesh compiled into one display list. The list outlives this object: it lives
 // as long as the GL context, and scenes keep only its id.
 class Mesh {
@@ -40,4 +43,5 @@ public:
     static uint32_t compileList(const MeshData& mesh);
 
     uint32_t displayList = 0;
+    float radius = 0;  // farthest vertex from the mesh's origin, for culling
 };

@@ -2,6 +2,9 @@
 #include "assets/byte_reader.h"
 #include "assets/vertex_anim_track.h"
 
+#include <algorithm>
+#include <cmath>
+
 VertexAnimTrack::VertexAnimTrack() = default;
 
 VertexAnimTrack::~VertexAnimTrack() = default;
@@ -11,6 +14,7 @@ void VertexAnimTrack::clear()
     vertexBuffer = 0;
     vertexCount = indexCount = triangleCount = 0;
     clock = 0;
+    poseRadius = 0;
     for (auto* list : {&positions, &texCoords, &normals, &interleaved})
         list->clear();
     indices.clear();
@@ -84,6 +88,7 @@ bool VertexAnimTrack::parse(std::span<const uint8_t> bytes, std::string* reason)
         }
         out[6] = texCoords[2 * p];
         out[7] = texCoords[2 * p + 1];
+        poseRadius = std::max(poseRadius, std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]));
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "assets/vertex_anim_track.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "data/data_file.h"
@@ -92,7 +93,9 @@ void VertexAnimTrack::advance(float dt)
     const float* nrm = normals.data();
     float* uv = texCoords.data();
     float* out = interleaved.data();
+    float farthest = 0;
     for (uint32_t i = 0; i < vertexCount; ++i, out += 8, pos += 3, nrm += 3) {
+        farthest = std::max(farthest, pos[0] * pos[0] + pos[1] * pos[1] + pos[2] * pos[2]);
         const float sx = pos[0] + nrm[0], sy = pos[1] + nrm[1], sz = pos[2] + nrm[2];
         // Texture coordinates from the direction of position + normal: a cheap environment look.
         const float length = std::sqrt(sx * sx + sy * sy + sz * sz);
@@ -107,6 +110,8 @@ void VertexAnimTrack::advance(float dt)
         uv[2 * i] = out[6] = u;
         uv[2 * i + 1] = out[7] = v;
     }
+
+    poseRadius = std::sqrt(farthest);
 
     if (vertexBuffer && glext::vboAvailable) {
         glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);

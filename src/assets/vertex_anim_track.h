@@ -43,6 +43,7 @@ public:
     uint32_t indexCount = 0;    // I = 3F
     uint32_t triangleCount = 0; // F
     float clock = 0;            // key units, 0 <= clock < 10
+    float poseRadius = 0;       // farthest vertex of the current pose from the origin
     std::vector<uint32_t> indices;
     std::vector<float> positions;    // 3V
     std::vector<float> texCoords;    // 2V

@@ -33,6 +33,7 @@ public:
     Vector3 mitoAxis[kMitochondria];
     float mitoSpeed[kMitochondria] = {};   // degrees per second
     bool visible = false;
+    bool drawn = false;  // visible, not wholly transparent and not wholly outside the view
     VertexAnimTrack* membrane = nullptr;   // not owned
     DnaHelix* helix = nullptr;             // not owned
     uint32_t mitoList = 0;

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "assets/mesh.h"
 #include "data/data_file.h"
 #include "data/log.h"
@@ -9,6 +11,7 @@
 #include "math/rotation.h"
 #include "render/draw_census.h"
 #include "render/render_state.h"
+#include "render/view_frustum.h"
 #include "scenes/camera_path.h"
 
 void CellsScene::load(const std::string& path)
@@ -17,12 +20,15 @@ void CellsScene::load(const std::string& path)
     helix.buildHelix(20.0f, 15.0f, 18);
 
     uint32_t mitoList = 0, bodyList = 0;
+    float mitoMeshRadius = 0, bodyMeshRadius = 0;
     {
         Mesh mito, body;
         mito.load("meshes\\mito.dat");
         body.load("meshes\\sphere.dat");
         mitoList = mito.displayList;
         bodyList = body.displayList;
+        mitoMeshRadius = mito.radius;
+        bodyMeshRadius = body.radius;
     }
     cellTexture.load("textures\\cell.jpg");
 
@@ -48,6 +54,15 @@ void CellsScene::load(const std::string& path)
         cell->bodyList = bodyList;
         cells.push_back(std::move(cell));
     }
+
+    float mitoOrbit = 0;
+    for (const auto& cell : cells)
+        for (float r : cell->mitoRadius) mitoOrbit = std::max(mitoOrbit, r);
+    // The helix sits 7 below the centre at a twentieth of its size; its rungs are 10 wide.
+    float helixReach = 0;
+    for (const Vector3& p : helix.strandA) helixReach = std::max(helixReach, p.length());
+    helixReach = 7.0f + 0.05f * (helixReach + helix.sphereRadius + 5.0f);
+    innerReach = std::max({0.8f * bodyMeshRadius, mitoOrbit + mitoMeshRadius, helixReach});
 }
 
 void CellsScene::update(float dt)
@@ -71,6 +86,14 @@ void CellsScene::draw(const CameraPath& camera)
     classifyCells(cells, camera.position, camera.forward);
     sortCellsFarthestFirst(cells);
 
+    // A cell at alpha 0 or below blends in nothing at all, and one wholly outside the view gives no
+    // pixel: both are left out, their animation untouched.
+    ViewFrustum frustum;
+    frustum.capture();
+    const float reach = cellReach();
+    for (const auto& cell : cells)
+        cell->drawn = cell->visible && !(frustumCulling() && cell->alpha <= 0.0f) && !frustum.outside(cell->position, reach);
+
     auto cellHelixFrame = [](const Cell& cell) {
         pushMatrix();
         translate(cell.position);
@@ -83,7 +106,7 @@ void CellsScene::draw(const CameraPath& camera)
     beginPart(FramePart::CellHelixSpheres);
     helix.dnaTexture.bind();
     for (const auto& cell : cells) {
-        if (!cell->visible) continue;
+        if (!cell->drawn) continue;
         helix.alpha = cell->alpha * 0.5f;
         cellHelixFrame(*cell);
         helix.drawSpheres();
@@ -92,7 +115,7 @@ void CellsScene::draw(const CameraPath& camera)
     beginPart(FramePart::CellHelixRungs);
     helix.linkTexture.bind();
     for (const auto& cell : cells) {
-        if (!cell->visible) continue;
+        if (!cell->drawn) continue;
         helix.alpha = cell->alpha;
         cellHelixFrame(*cell);
         helix.drawRungs();
@@ -102,7 +125,7 @@ void CellsScene::draw(const CameraPath& camera)
     cellTexture.bind();
     const bool mitochondria = currentSettings.Detail == 2;
     for (const auto& cell : cells)
-        if (cell->visible) drawCell(*cell, mitochondria);
+        if (cell->drawn) drawCell(*cell, mitochondria);
 }
 
 void CellsScene::drawCell(const Cell& cell, bool mitochondria)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 #include "assets/texture.h"
@@ -28,6 +29,11 @@ public:
     VertexAnimTrack membrane;
     DnaHelix helix;
     Texture cellTexture;
+    // Radius about a cell's position that holds its body, mitochondria and helix.
+    float innerReach = 0;
+
+    // Radius about a cell's position that holds everything the cell draws, in its current pose.
+    float cellReach() const { return std::max(membrane.poseRadius * 1.03f, innerReach); }
 
 private:
     void drawCell(const Cell& cell, bool mitochondria);

@@ -19,6 +19,8 @@ public:
 
     // Degrees a particle turns about its own spin axis: ribosomes spin 16 times faster.
     float spinAngle(int i) const { return i < kSpheres ? particleAngle[i] : 16.0f * particleAngle[i]; }
+    // Centre of particle i on its orbit now, in the space the swarm is drawn in.
+    Vector3 position(int i) const;
 
     std::vector<Vector3> orbitAxis;
     std::vector<float> particleAngle;   // degrees

@@ -5,6 +5,7 @@
 #include "data/settings.h"
 #include "render/draw_census.h"
 #include "render/render_state.h"
+#include "render/view_frustum.h"
 #include "scenes/cell.h"
 
 void CoreScene::load()
@@ -79,7 +80,13 @@ void CoreScene::draw()
     setDepthWrite(false);
     const uint32_t sphereList = sphereMesh.displayList;
     const uint32_t riboList = riboMesh.displayList;
+    ViewFrustum frustum;
+    frustum.capture();
+    beginPart(FramePart::Particles);
     for (int i = 0; i < CoreParticles::kCount; ++i) {
+        const bool sphere = i < CoreParticles::kSpheres;
+        if (i == CoreParticles::kSpheres) beginPart(FramePart::Ribosomes);
+        if (frustum.outside(particles.position(i), 0.6f * (sphere ? sphereMesh.radius : riboMesh.radius))) continue;
         pushMatrix();
         rotate(particles.orbitAxis[i], particles.orbitTilt[i]);
         rotate({1, 0, 0}, particles.particleAngle[i]);
@@ -87,9 +94,7 @@ void CoreScene::draw()
         rotate(particles.spinAxis[i], particles.spinAngle(i));
         scaleUniform(0.6f);
         setColour(particles.particleColour[i], 0.3f);
-        if (i == 0 || i == CoreParticles::kSpheres)
-            beginPart(i == 0 ? FramePart::Particles : FramePart::Ribosomes);
-        callList(i < CoreParticles::kSpheres ? sphereList : riboList);
+        callList(sphere ? sphereList : riboList);
         popMatrix();
     }
 }

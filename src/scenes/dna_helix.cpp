@@ -13,6 +13,7 @@
 #include "render/gl.h"
 #include "render/draw_census.h"
 #include "render/render_state.h"
+#include "render/view_frustum.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ void DnaHelix::buildHelix(float angleStepDegrees, float riseStep, unsigned count
     Mesh sphere;
     sphere.load("meshes\\sphere.dat");
     sphereList = sphere.displayList;
+    sphereRadius = sphere.radius;
     linkTexture.load("textures\\link.jpg");
     dnaTexture.load("textures\\dna.jpg");
     buildHelixPoints(angleStepDegrees, riseStep, count);
@@ -263,9 +265,11 @@ void DnaHelix::loadMolecule(const char* fileName)
     Mesh sphere;
     sphere.load("meshes\\sphere.dat");
     sphereList = sphere.displayList;
+    sphereRadius = sphere.radius;
     Mesh chromosome;
     chromosome.load("meshes\\chrom.dat");
     chromList = chromosome.displayList;
+    chromRadius = chromosome.radius;
     dnaTexture.load("textures\\dna.jpg");
 
     DataFile file;
@@ -337,16 +341,18 @@ void DnaHelix::reset()
     std::fill(atomState.begin(), atomState.end(), uint8_t(Parent));
 }
 
-void DnaHelix::drawRungSpheres(size_t u, float rungAlpha, float& w) const
+void DnaHelix::drawRungSpheres(size_t u, float rungAlpha, float& w, const ViewFrustum& frustum) const
 {
     for (int j = 1; j <= 9; ++j) {
         const float t = static_cast<float>(j) / 10.0f;
+        const Vector3 at = lerp(backboneA[u], backboneB[u], t) + Vector3(0, w, 0);
+        w = -w;
+        if (frustum.outside(at, sphereRadius)) continue;
         pushMatrix();
         setColour(lerp(rungColourA[u], rungColourB[u], t), rungAlpha);
-        translate(lerp(backboneA[u], backboneB[u], t) + Vector3(0, w, 0));
+        translate(at);
         callList(sphereList);
         popMatrix();
-        w = -w;
     }
 }
 
@@ -365,23 +371,32 @@ void DnaHelix::drawMoleculeShow()
     dnaTexture.bind();
     setSphereMap(true);
 
+    // Each block tests its spheres against the view in its own space: the planes are read with
+    // the block's transform in place.
+    ViewFrustum frustum;
+    auto drawIfSeen = [&](const Vector3& p) {
+        if (!frustum.outside(p, sphereRadius)) drawSphereAt(p);
+    };
+
     // Parent helix: every atom that has not left yet.
     beginPart(FramePart::Atoms);
+    frustum.capture();
     for (size_t i = 0; i < strandA.size(); ++i) {
-        setColour(atomColour[i], 1.0f);
         if (atomState[i] == Parent) {
-            drawSphereAt(strandA[i]);
-            drawSphereAt(strandB[i]);
+            setColour(atomColour[i], 1.0f);
+            drawIfSeen(strandA[i]);
+            drawIfSeen(strandB[i]);
         }
     }
     popMatrix();
 
     beginPart(FramePart::FlyingAtoms);
+    frustum.capture();
     for (size_t i = 0; i < strandA.size(); ++i) {
         if (atomState[i] == Flying) {
             setColour(atomColour[i], 1.0f);
-            drawSphereAt(flyPosA[i]);
-            drawSphereAt(flyPosB[i]);
+            drawIfSeen(flyPosA[i]);
+            drawIfSeen(flyPosB[i]);
         }
     }
 
@@ -389,11 +404,12 @@ void DnaHelix::drawMoleculeShow()
     pushMatrix();
     translate({kShowOffset, 0, 0});
     rotate(kUp, spin + 90.0f);
+    frustum.capture();
     for (size_t i = 0; i < strandA.size(); ++i) {
         if (atomState[i] == Daughter) {
             setColour(atomColour[i], 1.0f);
-            drawSphereAt(strandA[i]);
-            drawSphereAt(strandB[i]);
+            drawIfSeen(strandA[i]);
+            drawIfSeen(strandB[i]);
         }
     }
     popMatrix();
@@ -409,22 +425,30 @@ void DnaHelix::drawMoleculeShow()
     pushMatrix();
     translate({-kShowOffset, 0, 0});
     rotate(kUp, spin);
+    frustum.capture();
     for (size_t u = 0; u < backboneA.size(); u += 2)
-        drawRungSpheres(u, 1.0f, w);
+        drawRungSpheres(u, 1.0f, w, frustum);
     popMatrix();
 
     pushMatrix();
     translate({kShowOffset, 0, 0});
     rotate(kUp, spin + 90.0f);
+    frustum.capture();
     for (size_t u = 1; u < backboneA.size(); u += 2)
-        drawRungSpheres(u, daughterRungAlpha(time, u, backboneA.size()), w);
+        drawRungSpheres(u, daughterRungAlpha(time, u, backboneA.size()), w, frustum);
     popMatrix();
 
     beginPart(FramePart::Chromosomes);
     pushMatrix();
     translate({0, 400, 0});
     if (currentSettings.Detail != 0) {
+        frustum.capture();
+        const float reach = chromRadius * 0.7f;
         for (size_t k = 0; k < debrisAngle1.size(); ++k) {
+            // Where the model's own origin lands: the spin and scale after it do not move it.
+            const Vector3 centre = rotatedLikeGl(rotatedLikeGl({0, debrisDistance[k], 0}, {1, 0, 0}, debrisAngle1[k]),
+                                                 debrisAxis1[k], debrisAngle2[k]);
+            if (frustum.outside(centre, reach)) continue;
             pushMatrix();
             rotate(debrisAxis1[k], debrisAngle2[k]);
             rotate({1, 0, 0}, debrisAngle1[k]);

@@ -7,6 +7,8 @@
 #include "assets/texture.h"
 #include "math/vector3.h"
 
+class ViewFrustum;
+
 // A two-stranded DNA helix. Two uses: a small procedural helix of textured spheres and rungs
 // (inside every cell and in the nucleus), and a molecule helix built from a twelve-atom model
 // that copies itself atom by atom into a daughter helix (the DNA show).
@@ -77,6 +79,8 @@ public:
     uint32_t sphereList = 0;
     uint32_t rungList = 0;
     uint32_t chromList = 0;
+    float sphereRadius = 0;  // of the sphere mesh, for culling
+    float chromRadius = 0;   // of the chromosome mesh
     float spin = 0;       // degrees about the vertical axis
     float rise = 0;       // procedural: height between sphere pairs
     float angleStep = 0;  // procedural: degrees between sphere pairs
@@ -88,5 +92,5 @@ public:
 private:
     void drawSphereAt(const Vector3& p) const;
     void startFlight(size_t i);
-    void drawRungSpheres(size_t u, float rungAlpha, float& w) const;
+    void drawRungSpheres(size_t u, float rungAlpha, float& w, const ViewFrustum& frustum) const;
 };

@@ -239,3 +239,29 @@ TEST_F(RenderTest, CensusCountsEveryPartAndNoPicturesWritesNone)
     ASSERT_TRUE(row("frame", draws, triangles, pixels)) << table;
     EXPECT_GT(triangles, 10000);
 }
+
+// Leaving out what cannot be seen must not change the picture: the frames with culling and
+// without it may differ by one level of a channel (rounding), and by more only on a few pixels.
+TEST_F(RenderTest, CullingLeavesEveryPictureAsItWas)
+{
+    for (int detail : {0, 2}) {
+        const std::string s = settings(detail, false, false);
+        for (const char* set : {"cells", "core", "dna"}) {
+            SCOPED_TRACE(std::string(set) + " at detail " + std::to_string(detail));
+            // Three points of a track: early (flights begin late in the DNA show, so it skips further).
+            const std::string points = std::string("--seed 11 --frames 3 --dt 2.5 --skip ") +
+                                       (std::string(set) == "dna" ? "9" : "1") + " --start " + set;
+            const auto culled = render(points, s, 3);
+            const auto whole = render(points + " --no-culling", s, 3);
+            for (size_t f = 0; f < culled.size(); ++f) {
+                int offByOne = 0, offByMore = 0;
+                for (size_t i = 0; i < culled[f].rgb.size(); ++i) {
+                    const int d = std::abs(int(culled[f].rgb[i]) - int(whole[f].rgb[i]));
+                    offByOne += d == 1;
+                    offByMore += d > 1;
+                }
+                EXPECT_LE(offByMore, 40) << "frame " << f << " (" << offByOne << " channels one level apart)";
+            }
+        }
+    }
+}

@@ -34,7 +34,7 @@ TEST(RenderOptions, DefaultsAndEveryOption)
 
     ASSERT_TRUE(parse({"--frames", "12", "--render", "d", "--size", "155x115", "--dt", "0.05", "--seed", "4000000000",
                        "--start", "dna", "--skip", "2.5", "--settings", "s.ini", "--clock", "23:59:58", "--bmp", "--loading",
-                       "--no-buffer-objects", "--no-pictures", "--census"},
+                       "--no-buffer-objects", "--no-pictures", "--census", "--no-culling"},
                       o, error))
         << error;
     EXPECT_EQ(o.frames, 12);
@@ -52,6 +52,7 @@ TEST(RenderOptions, DefaultsAndEveryOption)
     EXPECT_TRUE(o.withoutBufferObjects);
     EXPECT_TRUE(o.discardFrames);
     EXPECT_TRUE(o.census);
+    EXPECT_TRUE(o.withoutCulling);
     ASSERT_TRUE(parse({"--render", "d", "--start", "core"}, o, error));
     EXPECT_EQ(o.startSet, 0);
     ASSERT_TRUE(parse({"--render", "d", "--start", "cells"}, o, error));

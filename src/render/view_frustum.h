@@ -1,0 +1,27 @@
+#pragma once
+
+#include "math/vector3.h"
+
+// The view volume of the current projection and model-view matrices as six planes in the
+// model-view's object space, to leave out objects whose bounding sphere lies wholly outside it:
+// such an object would give no pixel, so leaving it out changes nothing on screen.
+class ViewFrustum {
+public:
+    ViewFrustum() = default;
+    virtual ~ViewFrustum() = default;
+
+    // Reads the projection and the current model-view matrix from GL (two queries, no drawing).
+    void capture();
+    // From projection × model-view, column-major as GL keeps it.
+    void setClipMatrix(const float clip[16]);
+
+    // True when the sphere lies wholly outside; always false while culling is switched off.
+    bool outside(const Vector3& centre, float radius) const;
+
+private:
+    float planes_[6][4] = {};  // a x + b y + c z + d >= 0 inside, (a, b, c) unit length
+};
+
+// Culling is on unless switched off (to compare the pictures with and without it).
+void setFrustumCulling(bool on);
+bool frustumCulling();
