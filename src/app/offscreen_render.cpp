@@ -1,5 +1,7 @@
 #include "app/offscreen_render.h"
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -94,6 +96,15 @@ void printCensus()
                 total.pixels / frames);
 }
 
+// User and system time of every thread of the process, the rasterizer's included.
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 int fail(const std::string& reason)
 {
     std::fprintf(stderr, "vesiclar: cannot render: %s\n", reason.c_str());
@@ -160,6 +171,7 @@ int renderOffscreen(const RenderOptions& options)
     if (options.census && !census::start()) return fail("the GL context has no query objects to count with");
     Log::instance().write("Starting main loop...\n");
     setPresentFrame(writeFrame);
+    const double cpuStart = processCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     for (int32_t frame = 0; frame < options.frames && !sink.failed; ++frame) {
         advanceAnimations(dt);
@@ -170,6 +182,7 @@ int renderOffscreen(const RenderOptions& options)
         composeFrame(dt);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpuSeconds = processCpuSeconds() - cpuStart;
     if (options.census) {
         printCensus();
         census::stop();
@@ -180,9 +193,10 @@ int renderOffscreen(const RenderOptions& options)
     if (sink.failed) return fail(sink.failedPath + ": cannot write the picture");
 
     const double drawSeconds = seconds - sink.writeSeconds;
-    std::printf("vesiclar: %d frames of %dx%d in %.2f s: %.1f frames/s, %.1f frames/s without writing the pictures\n",
+    std::printf("vesiclar: %d frames of %dx%d in %.2f s: %.1f frames/s, %.1f frames/s without writing the pictures, "
+                "%.1f ms CPU per frame\n",
                 options.frames, options.width, options.height, seconds, options.frames / seconds,
-                drawSeconds > 0 ? options.frames / drawSeconds : 0.0);
+                drawSeconds > 0 ? options.frames / drawSeconds : 0.0, cpuSeconds * 1000.0 / options.frames);
     Log::instance().write("EXIT");
     return 0;
 }
