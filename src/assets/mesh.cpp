@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 float meshRadius(const MeshData& mesh)
 {
@@ -49,7 +50,7 @@ uint32_t Mesh::compileList(const MeshData& mesh)
     return list;
 }
 
-bool Mesh::loadBytes(const std::string& path, std::span<const uint8_t> bytes)
+bool Mesh::loadBytes(const std::string& path, std::span<const uint8_t> bytes, MeshData* keep)
 {
     Log& log = Log::instance();
     log.write("Load mesh <" + path + "> ...");
@@ -66,16 +67,17 @@ bool Mesh::loadBytes(const std::string& path, std::span<const uint8_t> bytes)
     }
     displayList = list;
     radius = meshRadius(mesh);
+    if (keep) *keep = std::move(mesh);
     log.done();
     return true;
 }
 
-bool Mesh::load(const std::string& path)
+bool Mesh::load(const std::string& path, MeshData* keep)
 {
     DataFile file;
     if (!file.open(path.c_str())) {
         Log::instance().write("Load mesh <" + path + "> ...failed: missing\n");
         return false;
     }
-    return loadBytes(path, {file.data, file.size});
+    return loadBytes(path, {file.data, file.size}, keep);
 }

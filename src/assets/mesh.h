@@ -34,9 +34,10 @@ public:
 
     // Reads an archive mesh file and compiles it; logs "Load mesh <path> ..." and "done", or
     // "failed: <reason>" leaving displayList 0.
-    bool load(const std::string& path);
+    // keep, when given, receives the parsed triangles too (for batches of copies).
+    bool load(const std::string& path, MeshData* keep = nullptr);
     // The same from bytes already in memory; path is only logged.
-    bool loadBytes(const std::string& path, std::span<const uint8_t> bytes);
+    bool loadBytes(const std::string& path, std::span<const uint8_t> bytes, MeshData* keep = nullptr);
 
     // Compiles the triangles into a new display list (compile only), restoring the matrix mode;
     // 0 when no list name is available.

@@ -1,10 +1,13 @@
 #include "scenes/dna_helix.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "assets/mesh.h"
+#include "assets/mesh_batch.h"
 #include "data/data_file.h"
 #include "data/log.h"
 #include "data/settings.h"
@@ -31,6 +34,52 @@ float readFloat(const uint8_t* p)
 }
 
 Vector3 readVector(const uint8_t* p) { return {readFloat(p), readFloat(p + 4), readFloat(p + 8)}; }
+
+}  // namespace
+
+namespace {
+
+// The show's spheres in batches, shared by the ten molecules: placed for whichever molecule is
+// drawn, again when another one is. Atoms of both strands are copies 2p and 2p + 1 for the p-th
+// atom of atomOrder (the odd atoms, which never move, first); rungs are copies in draw order.
+struct ShowBatches {
+    MeshData sphere;
+    MeshData chromosome;
+    const DnaHelix* placedFor = nullptr;
+    bool built = false;
+    MeshBatch atoms;
+    MeshBatch rungs;
+    MeshBatch chromosomes;
+    std::vector<uint32_t> atomOrder;
+    std::vector<Vector3> atomCentre;  // per copy, in helix space
+    std::vector<Vector3> rungCentre;  // per copy
+    std::vector<float> rungAlpha;     // per daughter rung, as last coloured
+    uint32_t parentRungCopies = 0;
+};
+
+ShowBatches& showBatches()
+{
+    static ShowBatches batches;
+    return batches;
+}
+
+// Draws the copies [0, count) that pass, in runs of neighbours, so one call covers each run.
+template <typename Pass>
+void drawRuns(const MeshBatch& batch, uint32_t count, Pass pass)
+{
+    uint32_t start = 0;
+    bool open = false;
+    for (uint32_t c = 0; c < count; ++c) {
+        if (pass(c)) {
+            if (!open) start = c;
+            open = true;
+        } else if (open) {
+            batch.draw(start, c - start);
+            open = false;
+        }
+    }
+    if (open) batch.draw(start, count - start);
+}
 
 }  // namespace
 
@@ -262,12 +311,15 @@ bool DnaHelix::buildMolecule(std::span<const uint8_t> file)
 void DnaHelix::loadMolecule(const char* fileName)
 {
     moleculeLoaded = true;
+    // The batches are made again in this context, from these meshes, at the next draw.
+    ShowBatches& batches = showBatches();
+    batches.built = false;
     Mesh sphere;
-    sphere.load("meshes\\sphere.dat");
+    sphere.load("meshes\\sphere.dat", &batches.sphere);
     sphereList = sphere.displayList;
     sphereRadius = sphere.radius;
     Mesh chromosome;
-    chromosome.load("meshes\\chrom.dat");
+    chromosome.load("meshes\\chrom.dat", &batches.chromosome);
     chromList = chromosome.displayList;
     chromRadius = chromosome.radius;
     dnaTexture.load("textures\\dna.jpg");
@@ -356,9 +408,62 @@ void DnaHelix::drawRungSpheres(size_t u, float rungAlpha, float& w, const ViewFr
     }
 }
 
+
+void DnaHelix::placeShowBatches() const
+{
+    ShowBatches& b = showBatches();
+    if (!b.built) {
+        b.built = b.atoms.build(b.sphere, static_cast<uint32_t>(2 * strandA.size())) &&
+                  b.rungs.build(b.sphere, static_cast<uint32_t>(9 * backboneA.size())) &&
+                  b.chromosomes.build(b.chromosome, kDebris);
+        b.placedFor = nullptr;
+        if (!b.built) return;
+    }
+    if (b.placedFor == this) return;
+    b.placedFor = this;
+    b.atomOrder.clear();
+    for (size_t first : {size_t(1), size_t(0)})
+        for (size_t i = first; i < strandA.size(); i += 2) b.atomOrder.push_back(static_cast<uint32_t>(i));
+    b.atomCentre.resize(2 * b.atomOrder.size());
+    for (size_t p = 0; p < b.atomOrder.size(); ++p) {
+        const uint32_t i = b.atomOrder[p];
+        for (uint32_t side = 0; side < 2; ++side) {
+            const uint32_t copy = static_cast<uint32_t>(2 * p + side);
+            b.atomCentre[copy] = side == 0 ? strandA[i] : strandB[i];
+            b.atoms.placeAt(copy, b.atomCentre[copy]);
+            b.atoms.setColour(copy, atomColour[i], 1.0f);
+        }
+    }
+    b.atoms.upload(0, static_cast<uint32_t>(b.atomCentre.size()));
+
+    // Rung spheres alternate above and below the rung line, on through the daughter's rungs.
+    b.rungCentre.clear();
+    float w = 2.0f;
+    for (size_t first : {size_t(0), size_t(1)}) {
+        if (first == 1) b.parentRungCopies = static_cast<uint32_t>(b.rungCentre.size());
+        for (size_t u = first; u < backboneA.size(); u += 2)
+            for (int j = 1; j <= 9; ++j) {
+                const float t = static_cast<float>(j) / 10.0f;
+                const uint32_t copy = static_cast<uint32_t>(b.rungCentre.size());
+                b.rungCentre.push_back(lerp(backboneA[u], backboneB[u], t) + Vector3(0, w, 0));
+                w = -w;
+                b.rungs.placeAt(copy, b.rungCentre.back());
+                b.rungs.setColour(copy, lerp(rungColourA[u], rungColourB[u], t), 1.0f);
+            }
+    }
+    b.rungs.upload(0, static_cast<uint32_t>(b.rungCentre.size()));
+    b.rungAlpha.assign(backboneA.size() / 2, 1.0f);
+}
+
 void DnaHelix::drawMoleculeShow()
 {
     static constexpr GLfloat kSpecular[4] = {0.7f, 0.7f, 0.8f, 1.0f};
+    // Culling on: the spheres go in batches, each left out when wholly outside the view. Off:
+    // every sphere and model by itself, under its own matrix, as the plain reference.
+    const bool batched = frustumCulling();
+    if (batched) placeShowBatches();
+    ShowBatches& b = showBatches();
+    const bool useBatches = batched && b.built;
 
     pushMatrix();
     translate({-kShowOffset, 0, 0});
@@ -377,17 +482,28 @@ void DnaHelix::drawMoleculeShow()
     auto drawIfSeen = [&](const Vector3& p) {
         if (!frustum.outside(p, sphereRadius)) drawSphereAt(p);
     };
+    auto drawAtomsIn = [&](uint8_t state) {
+        frustum.capture();
+        if (useBatches) {
+            b.atoms.bindArrays();
+            drawRuns(b.atoms, static_cast<uint32_t>(b.atomCentre.size()), [&](uint32_t c) {
+                return atomState[b.atomOrder[c / 2]] == state && !frustum.outside(b.atomCentre[c], sphereRadius);
+            });
+            b.atoms.unbindArrays();
+            return;
+        }
+        for (size_t i = 0; i < strandA.size(); ++i) {
+            if (atomState[i] == state) {
+                setColour(atomColour[i], 1.0f);
+                drawIfSeen(strandA[i]);
+                drawIfSeen(strandB[i]);
+            }
+        }
+    };
 
     // Parent helix: every atom that has not left yet.
     beginPart(FramePart::Atoms);
-    frustum.capture();
-    for (size_t i = 0; i < strandA.size(); ++i) {
-        if (atomState[i] == Parent) {
-            setColour(atomColour[i], 1.0f);
-            drawIfSeen(strandA[i]);
-            drawIfSeen(strandB[i]);
-        }
-    }
+    drawAtomsIn(Parent);
     popMatrix();
 
     beginPart(FramePart::FlyingAtoms);
@@ -404,14 +520,7 @@ void DnaHelix::drawMoleculeShow()
     pushMatrix();
     translate({kShowOffset, 0, 0});
     rotate(kUp, spin + 90.0f);
-    frustum.capture();
-    for (size_t i = 0; i < strandA.size(); ++i) {
-        if (atomState[i] == Daughter) {
-            setColour(atomColour[i], 1.0f);
-            drawIfSeen(strandA[i]);
-            drawIfSeen(strandB[i]);
-        }
-    }
+    drawAtomsIn(Daughter);
     popMatrix();
 
     selectMatrix(0);
@@ -419,24 +528,50 @@ void DnaHelix::drawMoleculeShow()
     selectMatrix(1);
     setBlending(true);
     setWhite();
-    float w = 2.0f;  // rung spheres alternate above and below the rung line
     beginPart(FramePart::AtomRungs);
 
-    pushMatrix();
-    translate({-kShowOffset, 0, 0});
-    rotate(kUp, spin);
-    frustum.capture();
-    for (size_t u = 0; u < backboneA.size(); u += 2)
-        drawRungSpheres(u, 1.0f, w, frustum);
-    popMatrix();
+    if (useBatches) {
+        // The daughter's rungs fade in: recolour those whose opacity moved since the last frame.
+        uint32_t firstChanged = UINT32_MAX, lastChanged = 0;
+        for (size_t u = 1, r = 0; u < backboneA.size(); u += 2, ++r) {
+            const float a = daughterRungAlpha(time, u, backboneA.size());
+            if (a == b.rungAlpha[r]) continue;
+            b.rungAlpha[r] = a;
+            for (uint32_t j = 0; j < 9; ++j) b.rungs.setAlpha(b.parentRungCopies + static_cast<uint32_t>(9 * r) + j, a);
+            firstChanged = std::min(firstChanged, b.parentRungCopies + static_cast<uint32_t>(9 * r));
+            lastChanged = b.parentRungCopies + static_cast<uint32_t>(9 * r) + 9;
+        }
+        if (firstChanged < lastChanged) b.rungs.uploadColours(firstChanged, lastChanged - firstChanged);
+        b.rungs.bindArrays();
+        for (int daughter = 0; daughter < 2; ++daughter) {
+            pushMatrix();
+            translate({daughter ? kShowOffset : -kShowOffset, 0, 0});
+            rotate(kUp, daughter ? spin + 90.0f : spin);
+            frustum.capture();
+            const uint32_t first = daughter ? b.parentRungCopies : 0;
+            const uint32_t end = daughter ? static_cast<uint32_t>(b.rungCentre.size()) : b.parentRungCopies;
+            drawRuns(b.rungs, end, [&](uint32_t c) { return c >= first && !frustum.outside(b.rungCentre[c], sphereRadius); });
+            popMatrix();
+        }
+        b.rungs.unbindArrays();
+    } else {
+        float w = 2.0f;  // rung spheres alternate above and below the rung line
+        pushMatrix();
+        translate({-kShowOffset, 0, 0});
+        rotate(kUp, spin);
+        frustum.capture();
+        for (size_t u = 0; u < backboneA.size(); u += 2)
+            drawRungSpheres(u, 1.0f, w, frustum);
+        popMatrix();
 
-    pushMatrix();
-    translate({kShowOffset, 0, 0});
-    rotate(kUp, spin + 90.0f);
-    frustum.capture();
-    for (size_t u = 1; u < backboneA.size(); u += 2)
-        drawRungSpheres(u, daughterRungAlpha(time, u, backboneA.size()), w, frustum);
-    popMatrix();
+        pushMatrix();
+        translate({kShowOffset, 0, 0});
+        rotate(kUp, spin + 90.0f);
+        frustum.capture();
+        for (size_t u = 1; u < backboneA.size(); u += 2)
+            drawRungSpheres(u, daughterRungAlpha(time, u, backboneA.size()), w, frustum);
+        popMatrix();
+    }
 
     beginPart(FramePart::Chromosomes);
     pushMatrix();
@@ -444,11 +579,20 @@ void DnaHelix::drawMoleculeShow()
     if (currentSettings.Detail != 0) {
         frustum.capture();
         const float reach = chromRadius * 0.7f;
+        uint32_t placed = 0;
         for (size_t k = 0; k < debrisAngle1.size(); ++k) {
-            // Where the model's own origin lands: the spin and scale after it do not move it.
-            const Vector3 centre = rotatedLikeGl(rotatedLikeGl({0, debrisDistance[k], 0}, {1, 0, 0}, debrisAngle1[k]),
-                                                 debrisAxis1[k], debrisAngle2[k]);
+            // The model's own origin lands at turn · (0, distance, 0); the spin and scale after it
+            // do not move it.
+            const Matrix3 turn = glRotation(debrisAxis1[k], debrisAngle2[k]) * glRotation({1, 0, 0}, debrisAngle1[k]);
+            const Vector3 centre = turn * Vector3(0, debrisDistance[k], 0);
             if (frustum.outside(centre, reach)) continue;
+            if (useBatches) {
+                const Matrix3 tumble = turn * glRotation(debrisAxis2[k], 6.0f * debrisAngle1[k]);
+                b.chromosomes.place(placed, tumble * 0.7f, tumble, centre);
+                b.chromosomes.setColour(placed, debrisColour[k], 0.14f);
+                ++placed;
+                continue;
+            }
             pushMatrix();
             rotate(debrisAxis1[k], debrisAngle2[k]);
             rotate({1, 0, 0}, debrisAngle1[k]);
@@ -458,6 +602,12 @@ void DnaHelix::drawMoleculeShow()
             setColour(debrisColour[k], 0.14f);
             callList(chromList);
             popMatrix();
+        }
+        if (placed > 0) {
+            b.chromosomes.upload(0, placed);
+            b.chromosomes.bindArrays();
+            b.chromosomes.draw(0, placed);
+            b.chromosomes.unbindArrays();
         }
     }
     popMatrix();

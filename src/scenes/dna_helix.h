@@ -91,6 +91,8 @@ public:
 
 private:
     void drawSphereAt(const Vector3& p) const;
+    // Places this molecule's atoms and rungs in the show's shared batches unless they hold it.
+    void placeShowBatches() const;
     void startFlight(size_t i);
     void drawRungSpheres(size_t u, float rungAlpha, float& w, const ViewFrustum& frustum) const;
 };

@@ -1,0 +1,176 @@
+#include "assets/mesh_batch.h"
+
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include "render/draw_census.h"
+#include "render/gl.h"
+#include "render/gl_setup.h"
+
+namespace {
+
+constexpr size_t kStride = 8;  // floats per vertex: position, normal, texture coordinate
+
+bool buffers() { return glext::vboAvailable; }
+
+const void* offsetOf(size_t bytes) { return reinterpret_cast<const void*>(bytes); }
+
+}  // namespace
+
+MeshBatch::MeshBatch() = default;
+
+MeshBatch::~MeshBatch() = default;
+
+bool MeshBatch::build(const MeshData& mesh, uint32_t copies)
+{
+    copies_ = 0;
+    if (mesh.faceCount == 0 || copies == 0) return false;
+    // One vertex per distinct corner, in the order the list meets them.
+    using Corner = std::tuple<uint32_t, uint32_t, float, float, float>;  // position, texture, normal
+    std::map<Corner, uint32_t> seen;
+    std::vector<uint32_t> baseIndices;
+    base_.clear();
+    for (uint32_t f = 0; f < mesh.faceCount; ++f) {
+        const uint32_t corners[3] = {mesh.a[f], mesh.b[f], mesh.c[f]};
+        const uint32_t texCorners[3] = {mesh.ta[f], mesh.tb[f], mesh.tc[f]};
+        for (int k = 0; k < 3; ++k) {
+            const float* n = &mesh.normals[size_t(f) * 9 + size_t(k) * 3];
+            const Corner key{corners[k], texCorners[k], n[0], n[1], n[2]};
+            auto [at, added] = seen.emplace(key, static_cast<uint32_t>(base_.size() / kStride));
+            if (added) {
+                const uint32_t p = corners[k], t = texCorners[k];
+                base_.insert(base_.end(), {mesh.x[p], mesh.y[p], mesh.z[p], n[0], n[1], n[2], mesh.u[t], mesh.v[t]});
+            }
+            baseIndices.push_back(at->second);
+        }
+    }
+    vertexCount_ = static_cast<uint32_t>(base_.size() / kStride);
+    indexCount_ = static_cast<uint32_t>(baseIndices.size());
+    copies_ = copies;
+    vertices_.resize(size_t(copies) * base_.size());
+    for (uint32_t k = 0; k < copies; ++k) std::memcpy(&vertices_[k * base_.size()], base_.data(), base_.size() * sizeof(float));
+    colours_.assign(size_t(copies) * vertexCount_ * 4, 1.0f);
+    indices_.resize(size_t(copies) * indexCount_);
+    for (uint32_t k = 0; k < copies; ++k)
+        for (uint32_t i = 0; i < indexCount_; ++i) indices_[size_t(k) * indexCount_ + i] = baseIndices[i] + k * vertexCount_;
+
+    if (buffers()) {
+        GLuint names[3] = {0, 0, 0};
+        glext::glGenBuffersARB(3, names);
+        vertexBuffer_ = names[0];
+        colourBuffer_ = names[1];
+        indexBuffer_ = names[2];
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
+        glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertices_.size() * sizeof(float)),
+                               vertices_.data(), GL_DYNAMIC_DRAW_ARB);
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, colourBuffer_);
+        glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(colours_.size() * sizeof(float)),
+                               colours_.data(), GL_DYNAMIC_DRAW_ARB);
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer_);
+        glext::glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(indices_.size() * sizeof(uint32_t)),
+                               indices_.data(), GL_STATIC_DRAW_ARB);
+        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+    }
+    return true;
+}
+
+void MeshBatch::place(uint32_t k, const Matrix3& linear, const Matrix3& turn, const Vector3& offset)
+{
+    const float* in = base_.data();
+    float* out = &vertices_[size_t(k) * base_.size()];
+    for (uint32_t i = 0; i < vertexCount_; ++i, in += kStride, out += kStride) {
+        const Vector3 p = linear * Vector3(in[0], in[1], in[2]) + offset;
+        const Vector3 n = turn * Vector3(in[3], in[4], in[5]);
+        out[0] = p.x, out[1] = p.y, out[2] = p.z;
+        out[3] = n.x, out[4] = n.y, out[5] = n.z;
+    }
+}
+
+void MeshBatch::placeAt(uint32_t k, const Vector3& offset)
+{
+    const float* in = base_.data();
+    float* out = &vertices_[size_t(k) * base_.size()];
+    for (uint32_t i = 0; i < vertexCount_; ++i, in += kStride, out += kStride) {
+        out[0] = in[0] + offset.x;
+        out[1] = in[1] + offset.y;
+        out[2] = in[2] + offset.z;
+    }
+}
+
+void MeshBatch::setColour(uint32_t k, const Vector3& rgb, float alpha)
+{
+    float* out = &colours_[size_t(k) * vertexCount_ * 4];
+    for (uint32_t i = 0; i < vertexCount_; ++i, out += 4) out[0] = rgb.x, out[1] = rgb.y, out[2] = rgb.z, out[3] = alpha;
+}
+
+void MeshBatch::setAlpha(uint32_t k, float alpha)
+{
+    float* out = &colours_[size_t(k) * vertexCount_ * 4];
+    for (uint32_t i = 0; i < vertexCount_; ++i, out += 4) out[3] = alpha;
+}
+
+void MeshBatch::upload(uint32_t first, uint32_t count)
+{
+    if (!buffers() || count == 0) return;
+    const size_t vertexFloats = base_.size();
+    glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
+    glext::glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLintptrARB>(first * vertexFloats * sizeof(float)),
+                              static_cast<GLsizeiptrARB>(count * vertexFloats * sizeof(float)),
+                              &vertices_[first * vertexFloats]);
+    uploadColours(first, count);
+}
+
+void MeshBatch::uploadColours(uint32_t first, uint32_t count)
+{
+    if (!buffers() || count == 0) return;
+    const size_t colourFloats = size_t(vertexCount_) * 4;
+    glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, colourBuffer_);
+    glext::glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLintptrARB>(first * colourFloats * sizeof(float)),
+                              static_cast<GLsizeiptrARB>(count * colourFloats * sizeof(float)),
+                              &colours_[first * colourFloats]);
+    glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+}
+
+void MeshBatch::bindArrays() const
+{
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    const GLsizei stride = kStride * sizeof(float);
+    if (buffers()) {
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
+        glVertexPointer(3, GL_FLOAT, stride, offsetOf(0));
+        glNormalPointer(GL_FLOAT, stride, offsetOf(3 * sizeof(float)));
+        glTexCoordPointer(2, GL_FLOAT, stride, offsetOf(6 * sizeof(float)));
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, colourBuffer_);
+        glColorPointer(4, GL_FLOAT, 0, offsetOf(0));
+        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer_);
+        return;
+    }
+    if (glext::glBindBufferARB) glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glVertexPointer(3, GL_FLOAT, stride, vertices_.data());
+    glNormalPointer(GL_FLOAT, stride, vertices_.data() + 3);
+    glTexCoordPointer(2, GL_FLOAT, stride, vertices_.data() + 6);
+    glColorPointer(4, GL_FLOAT, 0, colours_.data());
+}
+
+void MeshBatch::draw(uint32_t first, uint32_t count) const
+{
+    if (count == 0) return;
+    const size_t start = size_t(first) * indexCount_;
+    const void* at = buffers() ? offsetOf(start * sizeof(uint32_t)) : static_cast<const void*>(&indices_[start]);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count * indexCount_), GL_UNSIGNED_INT, at);
+    countDraw();
+}
+
+void MeshBatch::unbindArrays() const
+{
+    glDisableClientState(GL_COLOR_ARRAY);
+    if (buffers()) {
+        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    }
+}
