@@ -1,7 +1,6 @@
 #include "scenes/core_particles.h"
 
 #include "math/random.h"
-#include "math/rotation.h"
 #include "scenes/cell.h"
 
 CoreParticles::CoreParticles()
@@ -27,8 +26,7 @@ void CoreParticles::advance(float dt)
     for (int i = 0; i < kCount; ++i) particleAngle[i] = advanceAngle(particleAngle[i], particleSpeed[i] * dt);
 }
 
-Vector3 CoreParticles::position(int i) const
+Matrix3 CoreParticles::orbitTurn(int i) const
 {
-    // The draw's tilt, then orbit turn, then the step out along y.
-    return rotatedLikeGl(rotatedLikeGl({0, orbitRadius[i], 0}, {1, 0, 0}, particleAngle[i]), orbitAxis[i], orbitTilt[i]);
+    return glRotation(orbitAxis[i], orbitTilt[i]) * glRotation({1, 0, 0}, particleAngle[i]);
 }

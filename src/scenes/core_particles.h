@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "math/rotation.h"
 #include "math/vector3.h"
 
 // The nucleus's swarm: 1200 small spheres and 200 ribosomes on tilted circular orbits. Seven
@@ -19,8 +20,10 @@ public:
 
     // Degrees a particle turns about its own spin axis: ribosomes spin 16 times faster.
     float spinAngle(int i) const { return i < kSpheres ? particleAngle[i] : 16.0f * particleAngle[i]; }
+    // The tilt of particle i's orbit times its turn along it, as the draw's two rotations build it.
+    Matrix3 orbitTurn(int i) const;
     // Centre of particle i on its orbit now, in the space the swarm is drawn in.
-    Vector3 position(int i) const;
+    Vector3 position(const Matrix3& turn, int i) const { return turn * Vector3(0, orbitRadius[i], 0); }
 
     std::vector<Vector3> orbitAxis;
     std::vector<float> particleAngle;   // degrees

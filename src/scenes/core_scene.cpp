@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <utility>
+
 #include "data/settings.h"
 #include "render/draw_census.h"
 #include "render/render_state.h"
@@ -13,8 +15,11 @@ void CoreScene::load()
     membrane.load(currentSettings.Detail == 0 ? "animation\\lcore.trk" : "animation\\core.trk");
     coreTexture.load("textures\\hcore.jpg");
     skinTexture.load("textures\\cell.jpg");
-    sphereMesh.load("meshes\\lows.dat");
-    riboMesh.load("meshes\\ribo.dat");
+    MeshData sphere, ribosome;
+    sphereMesh.load("meshes\\lows.dat", &sphere);
+    riboMesh.load("meshes\\ribo.dat", &ribosome);
+    sphereCopies.build(sphere, CoreParticles::kSpheres);
+    riboCopies.build(ribosome, CoreParticles::kCount - CoreParticles::kSpheres);
     helix.buildHelix(20.0f, 15.0f, 18);
 }
 
@@ -76,17 +81,29 @@ void CoreScene::draw()
     setSphereMap(false);
     popMatrix();
 
-    // The swarm, additive, with the skin texture still bound.
+    // The swarm, additive, with the skin texture still bound. Culling on: the particles in view
+    // go into two batches of copies, two calls in all; off: each under its own matrix.
     setDepthWrite(false);
-    const uint32_t sphereList = sphereMesh.displayList;
-    const uint32_t riboList = riboMesh.displayList;
     ViewFrustum frustum;
     frustum.capture();
+    const bool batched = frustumCulling() && !sphereCopies.empty() && !riboCopies.empty();
+    uint32_t spheres = 0, ribosomes = 0;
     beginPart(FramePart::Particles);
     for (int i = 0; i < CoreParticles::kCount; ++i) {
         const bool sphere = i < CoreParticles::kSpheres;
         if (i == CoreParticles::kSpheres) beginPart(FramePart::Ribosomes);
-        if (frustum.outside(particles.position(i), 0.6f * (sphere ? sphereMesh.radius : riboMesh.radius))) continue;
+        const Matrix3 turn = particles.orbitTurn(i);
+        const Vector3 centre = particles.position(turn, i);
+        if (frustum.outside(centre, 0.6f * (sphere ? sphereMesh.radius : riboMesh.radius))) continue;
+        if (batched) {
+            MeshBatch& copies = sphere ? sphereCopies : riboCopies;
+            uint32_t& placed = sphere ? spheres : ribosomes;
+            const Matrix3 spun = turn * glRotation(particles.spinAxis[i], particles.spinAngle(i));
+            copies.place(placed, spun * 0.6f, spun, centre);
+            copies.setColour(placed, particles.particleColour[i], 0.3f);
+            ++placed;
+            continue;
+        }
         pushMatrix();
         rotate(particles.orbitAxis[i], particles.orbitTilt[i]);
         rotate({1, 0, 0}, particles.particleAngle[i]);
@@ -94,7 +111,17 @@ void CoreScene::draw()
         rotate(particles.spinAxis[i], particles.spinAngle(i));
         scaleUniform(0.6f);
         setColour(particles.particleColour[i], 0.3f);
-        callList(sphere ? sphereList : riboList);
+        callList(sphere ? sphereMesh.displayList : riboMesh.displayList);
         popMatrix();
+    }
+    if (!batched) return;
+    beginPart(FramePart::Particles);
+    for (auto [copies, placed] : {std::pair{&sphereCopies, spheres}, std::pair{&riboCopies, ribosomes}}) {
+        if (placed == 0) continue;
+        if (copies == &riboCopies) beginPart(FramePart::Ribosomes);
+        copies->upload(0, placed);
+        copies->bindArrays();
+        copies->draw(0, placed);
+        copies->unbindArrays();
     }
 }

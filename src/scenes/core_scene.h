@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assets/mesh.h"
+#include "assets/mesh_batch.h"
 #include "assets/texture.h"
 #include "assets/vertex_anim_track.h"
 #include "math/vector3.h"
@@ -29,4 +30,6 @@ public:
     float spin = 0;  // degrees
     Vector3 colour;  // (1,1,1) - tint, written by the frame
     CoreParticles particles;
+    MeshBatch sphereCopies;  // the swarm's spheres and ribosomes, placed each frame
+    MeshBatch riboCopies;
 };
