@@ -1,6 +1,7 @@
 // Whole-process timings of the windowed run under a private Xvfb: time from the start of the
 // process to its first presented frame (the loading screen) and to the main loop, and presented
-// frames per second. Not a test: `build/bin/run_measure [seconds] [runs]`.
+// frames per second, with the CPU time per frame of the whole process and of its main thread
+// alone. Not a test: `build/bin/run_measure [seconds] [runs] [vsync]`.
 #include <X11/extensions/Xdamage.h>
 #include <sys/select.h>
 #include <time.h>
@@ -47,10 +48,12 @@ bool nextDamage(Display* d, int damageEvent, Damage damage, double deadline)
     }
 }
 
-// User + system CPU seconds of a process so far, all its threads together.
-double cpuSeconds(pid_t pid)
+// User + system CPU seconds so far of a process (all its threads together), or of one of its
+// threads when thread is given (the main thread's number is the process's).
+double cpuSeconds(pid_t pid, pid_t thread = 0)
 {
-    std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    const std::string path = "/proc/" + std::to_string(pid) + (thread ? "/task/" + std::to_string(thread) : "") + "/stat";
+    std::FILE* file = std::fopen(path.c_str(), "r");
     if (!file)
         return 0;
     char text[2048] = {};
@@ -77,6 +80,7 @@ int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    const bool vsync = argc > 3 && std::strcmp(argv[3], "vsync") == 0;
     XServer server(800, 600);
     if (!server.ok()) {
         std::fprintf(stderr, "run_measure: Xvfb did not start\n");
@@ -88,9 +92,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "run_measure: no DAMAGE extension\n");
         return 1;
     }
-    std::vector<double> firstFrame, mainLoop, fps, cpuPerFrame;
+    std::vector<double> firstFrame, mainLoop, fps, cpuPerFrame, mainThreadPerFrame;
     for (int run = 0; run < runs; ++run) {
-        Program program(server.name(), {"UseDesktop=0", "Width=800", "Height=600", "EnableMusic=0", "VSync=0",
+        Program program(server.name(), {"UseDesktop=0", "Width=800", "Height=600", "EnableMusic=0", vsync ? "VSync=1" : "VSync=0",
                                         "DefGamma=1", "ShowFPS=1", "ShowClock=1", "Detail=2"});
         const Damage damage = XDamageCreate(d, DefaultRootWindow(d), XDamageReportNonEmpty);
         // Whatever was reported before this run does not count.
@@ -122,20 +126,24 @@ int main(int argc, char** argv)
         XDamageSubtract(d, damage, None, None);
         int frames = 0;
         const double cpuFrom = cpuSeconds(program.pid());
+        const double mainFrom = cpuSeconds(program.pid(), program.pid());
         const double from = now();
         while (nextDamage(d, damageEvent, damage, from + seconds))
             ++frames;
         fps.push_back(frames / seconds);
         cpuPerFrame.push_back(frames ? (cpuSeconds(program.pid()) - cpuFrom) * 1000.0 / frames : 0.0);
+        mainThreadPerFrame.push_back(frames ? (cpuSeconds(program.pid(), program.pid()) - mainFrom) * 1000.0 / frames : 0.0);
         XDamageDestroy(d, damage);
         program.signal(15);
         int status = 0;
         program.waitForExit(10, status);
-        std::printf("run %d: first frame %.3f s, main loop %.3f s, %.1f frames/s, %.1f ms CPU per frame\n", run + 1,
-                    firstFrame.back(), mainLoop.back(), fps.back(), cpuPerFrame.back());
+        std::printf("run %d: first frame %.3f s, main loop %.3f s, %.1f frames/s, %.1f ms CPU per frame, %.1f ms of it "
+                    "on the main thread\n",
+                    run + 1, firstFrame.back(), mainLoop.back(), fps.back(), cpuPerFrame.back(), mainThreadPerFrame.back());
     }
-    std::printf("median of %d: first frame %.3f s, main loop %.3f s, %.1f frames/s, %.1f ms CPU per frame "
-                "(800x600, VSync off)\n",
-                runs, median(firstFrame), median(mainLoop), median(fps), median(cpuPerFrame));
+    std::printf("median of %d: first frame %.3f s, main loop %.3f s, %.1f frames/s, %.1f ms CPU per frame, %.1f ms "
+                "on the main thread (800x600, VSync %s)\n",
+                runs, median(firstFrame), median(mainLoop), median(fps), median(cpuPerFrame), median(mainThreadPerFrame),
+                vsync ? "on" : "off");
     return 0;
 }
