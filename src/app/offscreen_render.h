@@ -24,7 +24,7 @@ struct RenderOptions {
     bool loadingPicture = false;        // also DIR/loading.png, the loading screen
     bool discardFrames = false;         // draw and finish every frame, read back and write nothing
     bool census = false;                // count draws, triangles and pixels per part of the frame
-    bool withoutCulling = false;        // draw objects wholly outside the view too (for comparison)
+    bool withoutCulling = false;        // the plain path: every object by itself, none left out
 };
 
 extern const char* const kRenderUsage;

@@ -21,7 +21,8 @@ const char* const kRenderUsage =
     "    --loading        also write the loading screen to DIR/loading.png\n"
     "    --no-pictures    draw every frame but write no pictures (timing the drawing alone)\n"
     "    --census         print draws, triangles and pixels per part of the frame, per frame\n"
-    "    --no-culling     also draw what lies wholly outside the view (the same picture, slower)\n";
+    "    --no-culling     draw every object by itself, those wholly outside the view too\n"
+    "                     (the plain path: the same picture, more slowly)\n";
 
 namespace {
 
