@@ -1,6 +1,5 @@
 // The Linux entry: long options first, then the screensaver command-line grammar over the rebuilt
 // command line, as a Windows host would pass it.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,10 +7,10 @@
 #include <vector>
 
 #include "app/entry.h"
+#include "app/host_options.h"
 #include "app/offscreen_render.h"
 #include "app/scene_world.h"
 #include "data/messages.h"
-#include "data/settings.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,26 +34,6 @@ const char* kUsage =
     "Options:\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n";
-
-bool isOption(const char* arg, const char* name)
-{
-    // Both spellings: -name as xscreensaver writes it, --name as GNU tools do.
-    return arg[0] == '-' && (std::strcmp(arg + 1, name) == 0 || (arg[1] == '-' && std::strcmp(arg + 2, name) == 0));
-}
-
-// A window id as X prints it: decimal, or hexadecimal after 0x.
-bool parseWindowId(const char* text, uint64_t& id)
-{
-    if (!text || !*text || *text == '-')
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 0);
-    if (errno != 0 || *end != '\0' || value == 0)
-        return false;
-    id = value;
-    return true;
-}
 
 }  // namespace
 
@@ -88,40 +67,18 @@ int main(int argc, char** argv)
     }
 
     // The xscreensaver options are taken out first; what is left is the usual switch grammar.
-    RunTarget target;
-    bool root = false, fps = false, windowGiven = false;
+    HostOptions options;
     std::vector<const char*> rest{argv[0]};
-    for (int i = 1; i < argc; ++i) {
-        if (isOption(argv[i], "root")) {
-            root = true;
-        } else if (isOption(argv[i], "fps")) {
-            fps = true;
-        } else if (isOption(argv[i], "window-id")) {
-            if (i + 1 >= argc || !parseWindowId(argv[i + 1], target.hostWindow)) {
-                std::fprintf(stderr, "vesiclar: --window-id needs a window id (decimal or 0x hex)\n");
-                return 2;
-            }
-            windowGiven = true;
-            ++i;
-        } else {
-            rest.push_back(argv[i]);
-        }
+    std::string error;
+    if (!parseHostOptions(std::vector<const char*>(argv + 1, argv + argc), std::getenv("XSCREENSAVER_WINDOW"), options,
+                          rest, error)) {
+        std::fprintf(stderr, "vesiclar: %s\n", error.c_str());
+        return 2;
     }
-    if (root && !windowGiven) {
-        const char* hostWindow = std::getenv("XSCREENSAVER_WINDOW");
-        if (hostWindow && *hostWindow && !parseWindowId(hostWindow, target.hostWindow)) {
-            std::fprintf(stderr, "vesiclar: XSCREENSAVER_WINDOW is not a window id: %s\n", hostWindow);
-            return 2;
-        }
-    }
-    target.hosted = root || windowGiven;
 
     setMessageHandler(platform::showMessageBox);
     ScreensaverApp app;
     startUp(app, joinCommandLine(static_cast<int>(rest.size()), rest.data()));
-    if (target.hosted)
-        app.mode = kModeRun;
-    if (fps)
-        currentSettings.ShowFPS = true;
-    return dispatchMode(app, target);
+    applyHostOptions(app, options);
+    return dispatchMode(app, options.target);
 }

@@ -1,0 +1,68 @@
+#include "app/host_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/settings.h"
+
+namespace {
+
+bool isOption(const char* arg, const char* name)
+{
+    // Both spellings: -name as xscreensaver writes it, --name as GNU tools do.
+    return arg[0] == '-' && (std::strcmp(arg + 1, name) == 0 || (arg[1] == '-' && std::strcmp(arg + 2, name) == 0));
+}
+
+// A window id as X prints it: decimal, or hexadecimal after 0x.
+bool parseWindowId(const char* text, uint64_t& id)
+{
+    if (!text || !*text || *text == '-')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 0);
+    if (errno != 0 || *end != '\0' || value == 0)
+        return false;
+    id = value;
+    return true;
+}
+
+}  // namespace
+
+bool parseHostOptions(const std::vector<const char*>& args, const char* xscreensaverWindow, HostOptions& options,
+                      std::vector<const char*>& rest, std::string& error)
+{
+    bool root = false, windowGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (isOption(args[i], "root")) {
+            root = true;
+        } else if (isOption(args[i], "fps")) {
+            options.fps = true;
+        } else if (isOption(args[i], "window-id")) {
+            if (i + 1 >= args.size() || !parseWindowId(args[i + 1], options.target.hostWindow)) {
+                error = "--window-id needs a window id (decimal or 0x hex)";
+                return false;
+            }
+            windowGiven = true;
+            ++i;
+        } else {
+            rest.push_back(args[i]);
+        }
+    }
+    if (root && !windowGiven && xscreensaverWindow && *xscreensaverWindow &&
+        !parseWindowId(xscreensaverWindow, options.target.hostWindow)) {
+        error = std::string("XSCREENSAVER_WINDOW is not a window id: ") + xscreensaverWindow;
+        return false;
+    }
+    options.target.hosted = root || windowGiven;
+    return true;
+}
+
+void applyHostOptions(ScreensaverApp& app, const HostOptions& options)
+{
+    if (options.target.hosted)
+        app.mode = kModeRun;
+    if (options.fps)
+        currentSettings.ShowFPS = true;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "app/screensaver_app.h"
+
+// What an xscreensaver host passes: --root, --window-id ID and --fps, each also spelled with one
+// dash.
+struct HostOptions {
+    RunTarget target;
+    bool fps = false;
+};
+
+// Takes the host's options out of args (argv without the program name) and leaves the rest, for
+// the switch grammar, in `rest`. xscreensaverWindow: $XSCREENSAVER_WINDOW, or null. False, with
+// a reason in error, when a window id cannot be read.
+bool parseHostOptions(const std::vector<const char*>& args, const char* xscreensaverWindow, HostOptions& options,
+                      std::vector<const char*>& rest, std::string& error);
+
+// After the start-up: a hosted run is a run whatever the switches say; --fps shows the frame rate.
+void applyHostOptions(ScreensaverApp& app, const HostOptions& options);
