@@ -39,6 +39,8 @@ bool parseHostOptions(const std::vector<const char*>& args, const char* xscreens
             root = true;
         } else if (isOption(args[i], "fps")) {
             options.fps = true;
+        } else if (isOption(args[i], "music")) {
+            options.target.music = true;
         } else if (isOption(args[i], "window-id")) {
             if (i + 1 >= args.size() || !parseWindowId(args[i + 1], options.target.hostWindow)) {
                 error = "--window-id needs a window id (decimal or 0x hex)";

@@ -6,16 +6,17 @@
 #include "app/run.h"
 #include "app/screensaver_app.h"
 
-// What an xscreensaver host passes: --root, --window-id ID and --fps, each also spelled with one
-// dash.
+// What an xscreensaver host passes: --root, --window-id ID, --fps and --music, each also spelled
+// with one dash.
 struct HostOptions {
     RunTarget target;
     bool fps = false;
 };
 
-// Takes the host's options out of args (argv without the program name) and leaves the rest, for
-// the switch grammar, in `rest`. xscreensaverWindow: $XSCREENSAVER_WINDOW, or null. False, with
-// a reason in error, when a window id cannot be read.
+// Takes the host's options out of args (argv without the program name) and appends the rest, for
+// the switch grammar, to `rest`.
+// xscreensaverWindow: $XSCREENSAVER_WINDOW, or null. False, with a reason in error, when a window
+// id cannot be read.
 bool parseHostOptions(const std::vector<const char*>& args, const char* xscreensaverWindow, HostOptions& options,
                       std::vector<const char*>& rest, std::string& error);
 

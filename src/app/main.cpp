@@ -30,6 +30,7 @@ const char* kUsage =
     "  --window-id ID, -window-id ID\n"
     "                   draw into window ID (decimal or 0x hex); wins over --root\n"
     "  --fps, -fps      show the frame rate\n"
+    "  --music, -music  play the music (if it is on in the settings)\n"
     "\n"
     "Options:\n"
     "  --help           show this help and exit\n"

@@ -180,7 +180,8 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     // 7: music. A library that cannot be loaded ends the process, but not before the screen is
     // back as it was.
     MusicPlayer music;
-    if (currentSettings.EnableMusic && !music.start(gMainWindow, app.instance)) {
+    const bool playMusic = runPlaysMusic(target, currentSettings.EnableMusic);
+    if (playMusic && !music.start(gMainWindow, app.instance)) {
         closeAllWindows(app);
         restoreScreen(hosted, 1);
         std::exit(0);
@@ -209,7 +210,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
         centrePointer();
     log.write("Starting main loop...");
     timer.restart();
-    if (currentSettings.EnableMusic)
+    if (playMusic)
         music.play();
 
     while (running) {
@@ -242,7 +243,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
 
     // Teardown.
     setPresentFrame(nullptr);
-    if (currentSettings.EnableMusic)
+    if (playMusic)
         music.stop();
     if (!hosted) {
         // 2-3: the ramp and the mode as the user had them (linear only when the old ramp was unusable).

@@ -24,7 +24,12 @@ extern double secondsPerTick;
 struct RunTarget {
     bool hosted = false;        // --root / --window-id: the host owns the screen
     uint64_t hostWindow = 0;    // native window; 0 = the root window
+    bool music = false;         // --music: a hosted run plays the music only when asked
 };
+
+// A host may start many copies (one a monitor, one for its settings preview): those stay silent
+// unless the host asks for the music.
+inline bool runPlaysMusic(const RunTarget& target, bool enableMusic) { return enableMusic && (!target.hosted || target.music); }
 
 // The input rules of the GL window and the mouse-travel rule, apart from the windowing system.
 struct RunInput {

@@ -365,12 +365,13 @@ TEST_F(RunTest, PictureFollowsAHostWindowThatGrows)
 TEST_F(RunTest, RootOptionDrawsIntoXscreensaverWindow)
 {
     const Window host = makeHostWindow(200, 150);
-    auto program = startRun(baseSettings(), {"--root"}, {"XSCREENSAVER_WINDOW=" + hex(host)});
+    auto program = startRun(with(baseSettings(), {"EnableMusic=1"}), {"--root"}, {"XSCREENSAVER_WINDOW=" + hex(host)});
     EXPECT_GE(countDamage(server->display(), host, 1.0), 3);
     // The host destroying its window ends the run as well.
     XDestroyWindow(server->display(), host);
     XSync(server->display(), False);
     expectCleanEnd(*program, "the host's window going away");
+    EXPECT_EQ(program->log().find("BASS"), std::string::npos) << "no music without --music: " << program->log();
 }
 
 TEST_F(RunTest, PreviewPaintsItsPictureIntoItsParentUntilThatGoesAway)

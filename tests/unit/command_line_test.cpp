@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "app/host_options.h"
 #include "app/screensaver_app.h"
+#include "data/settings.h"
 
 namespace {
 
@@ -80,6 +82,40 @@ TEST(CommandLine, JoinRebuildsWhatAWindowsHostPasses)
     EXPECT_EQ(app.parentWindow, 1234u);
     const char* plain[] = {"vesiclar"};
     EXPECT_EQ(joinCommandLine(1, plain), "vesiclar");
+}
+
+// argv as an xscreensaver host or a user passes it, through to the mode and the run's settings.
+struct Launch {
+    int32_t mode = -1;
+    RunTarget target;
+    bool showFps = false;
+};
+
+Launch launch(const std::vector<const char*>& args, const char* xscreensaverWindow = nullptr)
+{
+    HostOptions options;
+    std::vector<const char*> rest{"vesiclar"};
+    std::string error;
+    EXPECT_TRUE(parseHostOptions(args, xscreensaverWindow, options, rest, error)) << error;
+    ScreensaverApp app;
+    parseCommandLine(app, joinCommandLine(static_cast<int>(rest.size()), rest.data()));
+    currentSettings = {};
+    applyHostOptions(app, options);
+    const Launch result{app.mode, options.target, currentSettings.ShowFPS};
+    currentSettings = {};
+    return result;
+}
+
+TEST(HostOptions, AHostedRunIsSilentUnlessAskedForMusic)
+{
+    const Launch root = launch({"-root", "-fps"}, "0x2a");
+    EXPECT_EQ(root.mode, kModeRun);
+    EXPECT_TRUE(root.target.hosted);
+    EXPECT_EQ(root.target.hostWindow, 0x2au);
+    EXPECT_TRUE(root.showFps);
+    EXPECT_FALSE(root.target.music) << "a hosted run is silent unless asked";
+    EXPECT_TRUE(launch({"--window-id", "77", "--music"}).target.music);
+
 }
 
 }  // namespace
