@@ -34,6 +34,7 @@ bool parseHostOptions(const std::vector<const char*>& args, const char* xscreens
                       std::vector<const char*>& rest, std::string& error)
 {
     bool root = false, windowGiven = false;
+    std::vector<const char*> others;
     for (size_t i = 0; i < args.size(); ++i) {
         if (isOption(args[i], "root")) {
             root = true;
@@ -49,7 +50,7 @@ bool parseHostOptions(const std::vector<const char*>& args, const char* xscreens
             windowGiven = true;
             ++i;
         } else {
-            rest.push_back(args[i]);
+            others.push_back(args[i]);
         }
     }
     if (root && !windowGiven && xscreensaverWindow && *xscreensaverWindow &&
@@ -58,6 +59,9 @@ bool parseHostOptions(const std::vector<const char*>& args, const char* xscreens
         return false;
     }
     options.target.hosted = root || windowGiven;
+    // Without a host they are switches like any other ("-f..." is a full-screen run).
+    const std::vector<const char*>& switches = options.target.hosted ? others : args;
+    rest.insert(rest.end(), switches.begin(), switches.end());
     return true;
 }
 
@@ -65,6 +69,7 @@ void applyHostOptions(ScreensaverApp& app, const HostOptions& options)
 {
     if (options.target.hosted)
         app.mode = kModeRun;
-    if (options.fps)
+    // For this run only: the settings dialog, which saves them, never sees it.
+    if (options.fps && (app.mode == kModeRun || app.mode == kModeTest))
         currentSettings.ShowFPS = true;
 }

@@ -31,6 +31,7 @@ const char* kUsage =
     "                   draw into window ID (decimal or 0x hex); wins over --root\n"
     "  --fps, -fps      show the frame rate\n"
     "  --music, -music  play the music (if it is on in the settings)\n"
+    "  These count only beside --root or --window-id; alone, --fps is a full-screen run.\n"
     "\n"
     "Options:\n"
     "  --help           show this help and exit\n"

@@ -106,7 +106,7 @@ Launch launch(const std::vector<const char*>& args, const char* xscreensaverWind
     return result;
 }
 
-TEST(HostOptions, AHostedRunIsSilentUnlessAskedForMusic)
+TEST(HostOptions, CountOnlyBesideRootOrWindowId)
 {
     const Launch root = launch({"-root", "-fps"}, "0x2a");
     EXPECT_EQ(root.mode, kModeRun);
@@ -116,6 +116,18 @@ TEST(HostOptions, AHostedRunIsSilentUnlessAskedForMusic)
     EXPECT_FALSE(root.target.music) << "a hosted run is silent unless asked";
     EXPECT_TRUE(launch({"--window-id", "77", "--music"}).target.music);
 
+    // Alone they are switches like any other: "-f..." and "-m..." are full-screen runs.
+    for (const char* option : {"--fps", "-fps"}) {
+        const Launch alone = launch({option});
+        EXPECT_EQ(alone.mode, kModeRun) << option;
+        EXPECT_FALSE(alone.target.hosted) << option;
+        EXPECT_TRUE(alone.showFps) << option;
+    }
+    EXPECT_EQ(launch({"--music"}).mode, kModeRun);
+    // Behind the settings switch the frame rate never reaches the settings the dialog saves.
+    const Launch dialog = launch({"/c", "--fps"});
+    EXPECT_EQ(dialog.mode, kModeConfigure);
+    EXPECT_FALSE(dialog.showFps);
 }
 
 }  // namespace
