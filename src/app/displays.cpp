@@ -9,6 +9,8 @@ void enumerateDisplays(ScreensaverApp& app)
     app.displayCount = 0;
     platform::AdapterInfo info;
     for (int i = 0; app.displayCount < kMaxDisplays && platform::displayAdapter(i, info); ++i) {
+        if (info.mirroring)
+            continue;
         DisplayEntry& entry = app.displays[app.displayCount];
         entry = DisplayEntry{};
         std::strncpy(entry.adapterName, info.adapterName.c_str(), sizeof entry.adapterName - 1);

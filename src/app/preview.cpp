@@ -101,7 +101,7 @@ int32_t runPreview(ScreensaverApp& app)
     image.width = picture.width;
     image.height = picture.height;
     image.pixels = picture.pixels;
-    if (!platform::runPreviewWindow(app.parentWindow, image)) {
+    if (!platform::runPreviewWindow(app.parentWindow, image, app.showCommand)) {
         showMessage("Cannot creat window!", "ERROR");
         return 0;
     }

@@ -75,6 +75,13 @@ namespace {
 
 void* gMainWindow = nullptr;
 
+// A step that could not be carried out: what it means for the run, then what the system said.
+void logFailure(Log& log, const std::string& what)
+{
+    const std::string note = platform::takeFailureNote();
+    log.write(what).write(note.empty() ? "" : " (" + note + ")").write("\n");
+}
+
 // Half the client area, truncated toward zero.
 void windowCentre(int& x, int& y)
 {
@@ -157,11 +164,14 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
 
     // 5: the display mode; a refused mode leaves the display as it is. The host owns its screen.
     log.write("Set resolution: ").write(currentSettings.Width).write("x").write(currentSettings.Height).write("...");
+    bool modeSet = true;
     if (!hosted) {
-        platform::setDisplayMode(currentSettings.Width, currentSettings.Height, currentSettings.Depth);
+        modeSet = platform::setDisplayMode(currentSettings.Width, currentSettings.Height, currentSettings.Depth);
         platform::showCursor(false);
     }
     log.done();
+    if (!modeSet)
+        logFailure(log, "Display mode not changed, the run goes on in the current mode");
 
     // 6: windows and the GL context.
     log.write("Create window...");
@@ -196,7 +206,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     log.section("Load resources");
     prepareLoadingScreen();
     for (uint32_t i = 0; i < app.displayCount; ++i)
-        platform::showWindow(app.displays[i].window);
+        platform::showWindow(app.displays[i].window, app.showCommand);
     if (!hosted)
         platform::focusWindow(gMainWindow);
     showLoadingScreen(presentFrame);

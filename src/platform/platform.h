@@ -1,7 +1,8 @@
 #pragma once
 
 // What the portable code needs from the operating system, and nothing more. One implementation is
-// linked per build: linux/ (SDL2, X11, GTK3) or win32/; headless/ adds an off-screen GL context.
+// linked per build: linux/ (SDL2, X11, GTK3) or win32/ (Win32, WGL, the registry); headless/ adds
+// an off-screen GL context.
 // Every function states its contract; none throws.
 
 #include <cstddef>
@@ -43,7 +44,9 @@ void showMessageBox(const std::string& text, const std::string& caption);
 // ---- Settings store (the per-user registry key) -----------------------------------------------
 
 // One open key. Values are 32-bit numbers, or text for "Path". A value that is missing or of the
-// wrong type reads as absent. Writes reach the store at close, atomically.
+// wrong type reads as absent. Opening never creates the store: a missing one is an empty key.
+// Writes reach the store at close (Linux: the whole file atomically; Windows: value by value
+// under HKEY_CURRENT_USER\Software\Quorvane\Vesiclar, the key created then if need be).
 class SettingsStore {
 public:
     SettingsStore();
@@ -62,7 +65,8 @@ private:
     State* state_ = nullptr;
 };
 
-// Points the store at another file instead of the user's (for --settings and tests).
+// Points the store at another file (Linux) or another key under HKEY_CURRENT_USER (Windows)
+// instead of the user's (for --settings and tests); empty restores the user's.
 void setSettingsStoreFile(const std::string& path);
 std::string settingsStoreFile();
 
@@ -88,6 +92,25 @@ void* loadLibraryFromMemory(std::span<const uint8_t> bytes, const char* name);
 
 void openWebAddress(const std::string& url);
 
+// ---- Failures -----------------------------------------------------------------------------------
+
+// What went wrong in the system calls of the last platform operations that failed or fell back,
+// for the log ("ChangeDisplaySettingsA answered DISP_CHANGE_BADMODE"); empty when nothing did.
+// The platform adds to it, taking it clears it. Inline, as the GL services below, so that floors
+// which only read it need not link the platform.
+inline std::string& failureNoteSlot()
+{
+    static std::string note;
+    return note;
+}
+
+inline std::string takeFailureNote()
+{
+    std::string note;
+    note.swap(failureNoteSlot());
+    return note;
+}
+
 }  // namespace platform
 
 namespace platform {
@@ -97,6 +120,7 @@ namespace platform {
 struct AdapterInfo {
     std::string adapterName;
     std::string monitorName;
+    bool mirroring = false; // a mirroring driver: takes no entry
     bool attached = false;  // part of the desktop
     bool primary = false;
     int x = 0, y = 0, width = 0, height = 0;  // desktop area when attached
@@ -269,7 +293,8 @@ void* attachGlWindow(uint64_t nativeWindow);
 // repaints itself and its input never reaches the run. Null when it cannot be made.
 void* createCoverWindow(int x, int y, int width, int height);
 
-void showWindow(void* window);
+// Shows a window the way the program was asked to start (Windows' show command; ignored on X11).
+void showWindow(void* window, int showCommand);
 void focusWindow(void* window);
 // Client-area size of a window; 0 × 0 for a null window.
 void windowClientSize(void* window, int& width, int& height);
@@ -363,10 +388,10 @@ struct PreviewImage {
     std::span<const uint32_t> pixels;
 };
 
-// Makes a child window filling the client area of `parent` (a native window handle) and paints
-// `image` at its top-left corner whenever it is exposed, the rest black. Returns false at once
-// when the window cannot be made (no display, no or an invalid parent); otherwise returns true
-// once the window has gone away (its parent was destroyed or it was closed).
-bool runPreviewWindow(uint64_t parent, const PreviewImage& image);
+// Makes a child window filling the client area of `parent` (a native window handle), shown with
+// `showCommand`, and paints `image` at its top-left corner whenever it is exposed, the rest black.
+// Returns false at once when the window cannot be made (no display, no or an invalid parent);
+// otherwise returns true once the window has gone away (its parent was destroyed or it was closed).
+bool runPreviewWindow(uint64_t parent, const PreviewImage& image, int showCommand);
 
 }  // namespace platform

@@ -120,8 +120,15 @@ bool initGl()
 
     const float e = gammaExponent(currentSettings.Gamma);
     if (!currentSettings.DefGamma) {
-        if (const auto setGamma = platform::glContextServices().setGamma)
-            setGamma(e, e, e);
+        if (const auto setGamma = platform::glContextServices().setGamma) {
+            const bool set = setGamma(e, e, e);
+            // A ramp that is set but could not be read first still deserves its line.
+            const std::string note = platform::takeFailureNote();
+            if (!set || !note.empty())
+                log.write(set ? "Gamma ramp set" : "Gamma ramp not set, the display keeps its ramp")
+                    .write(note.empty() ? "" : " (" + note + ")")
+                    .write("\n");
+        }
     }
     return haveContext;
 }

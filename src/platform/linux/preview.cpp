@@ -55,7 +55,7 @@ XImage* makeImage(Display* display, const XWindowAttributes& attributes, const P
 
 }  // namespace
 
-bool runPreviewWindow(uint64_t parent, const PreviewImage& image)
+bool runPreviewWindow(uint64_t parent, const PreviewImage& image, int /*showCommand*/)
 {
     const char* name = std::getenv("DISPLAY");
     if (parent == 0 || !name || !*name)

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/platform_common.h"
 
 namespace platform {
 
@@ -21,20 +22,10 @@ uint64_t counterTicks()
 
 uint64_t counterFrequency() { return 1000000000u; }
 
-namespace {
-bool gLocalTimeFixed = false;
-LocalTime gFixedLocalTime;
-}  // namespace
-
-void setLocalTimeOverride(const LocalTime* fixed)
-{
-    gLocalTimeFixed = fixed != nullptr;
-    if (fixed) gFixedLocalTime = *fixed;
-}
-
 LocalTime localTime()
 {
-    if (gLocalTimeFixed) return gFixedLocalTime;
+    if (LocalTime fixed; fixedLocalTime(fixed))
+        return fixed;
     const time_t now = time(nullptr);
     tm parts{};
     localtime_r(&now, &parts);

@@ -225,7 +225,7 @@ void* createCoverWindow(int x, int y, int width, int height)
     return window;
 }
 
-void showWindow(void* window)
+void showWindow(void* window, int /*showCommand*/)
 {
     if (window)
         SDL_ShowWindow(static_cast<SDL_Window*>(window));

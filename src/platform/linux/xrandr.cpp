@@ -10,6 +10,7 @@
 #include "platform/gamma_ramp.h"
 #include "platform/linux/linux_internal.h"
 #include "platform/platform.h"
+#include "platform/platform_common.h"
 
 namespace platform {
 
@@ -39,21 +40,6 @@ bool gGammaSaved = false;
 std::vector<SavedGamma> gSavedGamma;
 bool gHaveLastRamp = false;
 GammaRamp gLastRamp;
-
-void restoreAtExit()
-{
-    restoreGamma();
-    restoreDisplayMode();
-}
-
-void registerExitRestore()
-{
-    static bool registered = false;
-    if (!registered) {
-        std::atexit(restoreAtExit);
-        registered = true;
-    }
-}
 
 bool randrReady()
 {
@@ -166,8 +152,10 @@ Display* xrandrDisplay()
 
 bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
 {
-    if (!randrReady() || gSavedMode.active)
+    if (!randrReady() || gSavedMode.active) {
+        noteFailure(gSavedMode.active ? "the mode is already changed" : "no XRandR 1.2 on this display");
         return false;
+    }
     const Window root = DefaultRootWindow(gDisplay);
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root);
     if (!resources)
@@ -208,12 +196,14 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
                     gSavedMode.y = crtc->y;
                     gSavedMode.rotation = crtc->rotation;
                     gSavedMode.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
-                    registerExitRestore();
+                    restoreScreenAtExit();
                     ok = true;
                 }
             }
         }
     }
+    if (!ok)
+        noteFailure(crtc ? "XRandR offers no such mode on the first output" : "XRandR finds no active output");
     if (crtc)
         XRRFreeCrtcInfo(crtc);
     if (outputInfo)
@@ -241,8 +231,10 @@ bool setGamma(float redExponent, float greenExponent, float blueExponent)
 {
     gLastRamp = gammaRamp(redExponent, greenExponent, blueExponent);
     gHaveLastRamp = true;
-    if (!linux_detail::ownsScreen() || !randrReady())
+    if (!linux_detail::ownsScreen() || !randrReady()) {
+        noteFailure(linux_detail::ownsScreen() ? "no XRandR 1.2 on this display" : "not our own full-screen window");
         return false;
+    }
     if (!gGammaSaved)
         readSavedGamma();
     bool any = false;
@@ -258,7 +250,7 @@ bool setGamma(float redExponent, float greenExponent, float blueExponent)
     XSync(gDisplay, False);
     if (any) {
         gGammaChanged = true;
-        registerExitRestore();
+        restoreScreenAtExit();
     }
     return any && linux_detail::takeXError() == 0;
 }
