@@ -1,0 +1,48 @@
+// Temporary files. Windows keeps a loaded DLL's file open, so the copy is deleted only after
+// FreeLibrary; there is no loading from memory.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_internal.h"
+
+namespace platform {
+
+bool writeTempFile(char* path, size_t capacity, const std::string& directory, const char* prefix,
+                   std::span<const uint8_t> bytes)
+{
+    if (capacity == 0)
+        return false;
+    path[0] = '\0';
+    char name[MAX_PATH] = {};
+    // GetTempFileNameA creates the file, so the unique name is ours from here on.
+    if (directory.empty() || capacity < MAX_PATH || GetTempFileNameA(directory.c_str(), prefix, 0, name) == 0)
+        return false;
+    std::memcpy(path, name, sizeof name);
+    const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool ok = file != INVALID_HANDLE_VALUE;
+    size_t written = 0;
+    while (ok && written < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - written, 1u << 30));
+        DWORD count = 0;
+        ok = WriteFile(file, bytes.data() + written, chunk, &count, nullptr) && count > 0;
+        written += count;
+    }
+    if (file != INVALID_HANDLE_VALUE)
+        ok = CloseHandle(file) && ok;
+    if (!ok) {
+        deleteFile(path);
+        path[0] = '\0';
+    }
+    return ok;
+}
+
+void deleteFile(const char* path)
+{
+    if (path && path[0] != '\0')
+        DeleteFileA(path);
+}
+
+void* loadLibraryFromMemory(std::span<const uint8_t>, const char*) { return nullptr; }
+
+}  // namespace platform

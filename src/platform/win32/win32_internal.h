@@ -1,0 +1,27 @@
+#pragma once
+
+// What the Windows files of the platform tell each other.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+namespace platform::win32_detail {
+
+// Our texts are UTF-8; the string tables may still hold the Cyrillic code page they were first
+// written in. Either way the result is what a wide (W) function shows correctly.
+std::wstring widen(const std::string& text);
+
+// The executable's own module: its resources and window classes.
+HINSTANCE moduleInstance();
+
+// The run's GL window and its device context; null when there is none.
+HWND glWindow();
+HDC glDeviceContext();
+
+}  // namespace platform::win32_detail
