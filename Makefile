@@ -10,7 +10,7 @@ PREFIX     ?= /usr/local
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean windows
+.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean windows windows-test
 
 all: build
 
@@ -28,8 +28,9 @@ build: configure
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-# Every test: the suites of the main build, then each fuzz target for a short while.
-test: unit-test fuzz-test
+# Every test: the suites of the main build, the Windows build under Wine, then each fuzz target
+# for a short while.
+test: unit-test windows-test fuzz-test
 
 unit-test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
@@ -48,6 +49,10 @@ windows: configure
 	@bash scripts/build-windows-deps.sh $(WINDOWS_BUILD)/deps cmake/mingw-w64-x86_64.cmake
 	@$(MAKE) --no-print-directory $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# One Wine session (private Xvfb, fresh prefix) for the Windows tests, in order.
+windows-test: windows
+	cd $(WINDOWS_BUILD) && ctest --output-on-failure --timeout 600
 
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers

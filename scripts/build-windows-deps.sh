@@ -19,6 +19,12 @@ log() { echo "windows-deps: $*"; }
 # A library is current when its stamp names the version at hand.
 current() { [ -f "$deps/$1.stamp" ] && [ "$(cat "$deps/$1.stamp")" = "$2" ]; }
 
+# A fresh clone (CI) still finds the objects in the compiler cache.
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 cmake_build() {  # name source-dir extra-cmake-args...
   local name=$1 source=$2
   shift 2
@@ -26,7 +32,7 @@ cmake_build() {  # name source-dir extra-cmake-args...
   cmake -S "$source" -B "$deps/build-$name" -G Ninja -Wno-dev \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVESICLAR_WINDOWS_PREFIX="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
-    -DCMAKE_POSITION_INDEPENDENT_CODE=ON "$@" >"$deps/build-$name.log" 2>&1 ||
+    -DCMAKE_POSITION_INDEPENDENT_CODE=ON "${launcher[@]}" "$@" >"$deps/build-$name.log" 2>&1 ||
     { tail -30 "$deps/build-$name.log"; return 1; }
   cmake --build "$deps/build-$name" --target install >>"$deps/build-$name.log" 2>&1 ||
     { tail -30 "$deps/build-$name.log"; return 1; }

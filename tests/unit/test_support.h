@@ -5,15 +5,31 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#ifdef _WIN32
+#include <random>
+#else
 #include <unistd.h>
+#endif
 
 // A private scratch folder removed when the test ends.
 class ScratchFolder {
 public:
     ScratchFolder()
     {
+#ifdef _WIN32
+        // The user's temporary folder is private on Windows; a random name that is not there yet.
+        std::random_device random;
+        for (;;) {
+            const auto candidate = std::filesystem::temp_directory_path() / ("vesiclar-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = candidate.generic_string();
+                break;
+            }
+        }
+#else
         char pattern[] = "/tmp/vesiclar-test-XXXXXX";
         path_ = mkdtemp(pattern);
+#endif
     }
     ~ScratchFolder()
     {

@@ -1,0 +1,254 @@
+// What is new on Windows: the registry store, the module's resources, text for the W functions,
+// the log's line ends, display adapters as Wine reports them and temporary files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "app/preview.h"
+#include "data/log.h"
+#include "data/resources.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_internal.h"
+#include "test_support.h"
+
+namespace {
+
+std::string readBinary(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A key of its own under HKEY_CURRENT_USER, removed afterwards.
+class RegistryStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        key = "Software\\Quorvane\\VesiclarTest" + std::to_string(std::random_device{}());
+        platform::setSettingsStoreFile(key);
+    }
+    void TearDown() override
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+        platform::setSettingsStoreFile("");
+    }
+    bool keyExists() const
+    {
+        HKEY handle = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(handle);
+        return true;
+    }
+    void put(const char* name, DWORD type, const void* data, DWORD size)
+    {
+        HKEY handle = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(handle);
+    }
+
+    std::string key;
+};
+
+}  // namespace
+
+TEST_F(RegistryStoreTest, ReadingAMissingKeyNeverCreatesIt)
+{
+    platform::SettingsStore store;
+    EXPECT_TRUE(store.open()) << "a missing key is an empty one";
+    uint32_t value = 7;
+    EXPECT_FALSE(store.readNumber("Width", value));
+    EXPECT_EQ(value, 7u);
+    EXPECT_TRUE(store.close());
+    EXPECT_FALSE(keyExists()) << "a run must leave the registry as it found it";
+}
+
+TEST_F(RegistryStoreTest, WrittenNumbersAreDwordsAndReadBack)
+{
+    platform::SettingsStore store;
+    ASSERT_TRUE(store.open());
+    store.writeNumber("Width", 1280);
+    store.writeNumber("ShowClock", 0);
+    EXPECT_FALSE(keyExists()) << "writes reach the registry at close";
+    ASSERT_TRUE(store.close());
+
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
+    DWORD type = 0, number = 0, size = sizeof number;
+    EXPECT_EQ(RegQueryValueExA(handle, "Width", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(number, 1280u);
+    RegCloseKey(handle);
+
+    ASSERT_TRUE(store.open());
+    uint32_t value = 0;
+    EXPECT_TRUE(store.readNumber("ShowClock", value));
+    EXPECT_EQ(value, 0u);
+    store.close();
+}
+
+TEST_F(RegistryStoreTest, ValuesOfTheWrongTypeOrSizeReadAsAbsentAndPathIsText)
+{
+    const char path[] = "C:\\Program Files\\Vesiclar";
+    put("Path", REG_SZ, path, sizeof path);
+    put("Width", REG_SZ, "800", 4);
+    const uint64_t wide = 640;
+    put("Height", REG_QWORD, &wide, sizeof wide);
+    const DWORD depth = 16;
+    put("Depth", REG_BINARY, &depth, sizeof depth);
+
+    platform::SettingsStore store;
+    ASSERT_TRUE(store.open());
+    uint32_t value = 0;
+    EXPECT_FALSE(store.readNumber("Width", value));
+    EXPECT_FALSE(store.readNumber("Height", value));
+    EXPECT_FALSE(store.readNumber("Depth", value));
+    std::string text;
+    EXPECT_TRUE(store.readText("Path", text));
+    EXPECT_EQ(text, path);
+    EXPECT_FALSE(store.readText("Width2", text));
+    store.close();
+}
+
+TEST(Win32Resources, TheModuleCarriesTheManifestResources)
+{
+    const auto archive = findResource(kCustomData, 129);
+    ASSERT_GE(archive.size(), 7u);
+    EXPECT_EQ(std::memcmp(archive.data(), "Rar!\x1a\x07\x00", 7), 0);
+    EXPECT_FALSE(findResource(kCustomData, 116).empty());
+    EXPECT_FALSE(findResource(kCustomData, 117).empty());
+    for (int id : {119, 120, 121, 122, 125})
+        EXPECT_FALSE(findResource(kCustomData, id).empty()) << id;
+    EXPECT_TRUE(findResource(kCustomData, 118).empty());
+
+    // Bitmap resources lose their file header; the decoder takes them as they are.
+    Picture preview;
+    ASSERT_TRUE(decodeBitmap(findResource("BITMAP", 112), preview));
+    EXPECT_EQ(preview.width, 155);
+    EXPECT_EQ(preview.height, 115);
+    Picture dialog;
+    ASSERT_TRUE(decodeBitmap(findResource("BITMAP", 107), dialog));
+    EXPECT_EQ(dialog.width, 263);
+    EXPECT_EQ(dialog.height, 180);
+}
+
+TEST(Win32Text, Utf8AndTheCyrillicCodePageBothWidenCorrectly)
+{
+    using platform::win32_detail::widen;
+    EXPECT_EQ(widen("\xc2\xa9 2026 Quorvane"), L"\u00a9 2026 Quorvane");
+    EXPECT_EQ(widen("\xd0\x9d\xd0\xb5 \xd0\xbd\xd0\xb0\xd0\xb9\xd0\xb4\xd0\xb5\xd0\xbd"), L"\u041d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d");
+    // Not UTF-8: the tables' old code page, 1251.
+    EXPECT_EQ(widen("\xcd\xe5"), L"\u041d\u0435");
+    EXPECT_EQ(widen(""), L"");
+}
+
+TEST(Win32Log, LinesEndInCarriageReturnLineFeed)
+{
+    ScratchFolder folder;
+    ASSERT_TRUE(platform::setCurrentDirectory(folder.path()));
+    Log::instance().section("Start screensaver").write("Intialize timer...").done().write("EXIT");
+    EXPECT_EQ(readBinary(folder.file("log.txt")),
+              "............... Start screensaver ...............\r\nIntialize timer...done\r\nEXIT");
+}
+
+TEST(Win32Displays, TheDesktopIsOneAttachedPrimaryAdapter)
+{
+    platform::AdapterInfo adapter;
+    ASSERT_TRUE(platform::displayAdapter(0, adapter));
+    EXPECT_TRUE(adapter.attached);
+    EXPECT_TRUE(adapter.primary);
+    EXPECT_FALSE(adapter.mirroring);
+    EXPECT_NE(adapter.monitor, nullptr);
+    int width = 0, height = 0, bits = 0;
+    ASSERT_TRUE(platform::desktopMode(width, height, bits));
+    EXPECT_EQ(adapter.width, width);
+    EXPECT_EQ(adapter.height, height);
+    EXPECT_GE(bits, 16);
+    bool listed = false;
+    platform::DisplayMode mode;
+    for (int i = 0; platform::displayMode(i, mode); ++i)
+        listed = listed || (mode.width == width && mode.height == height);
+    EXPECT_TRUE(listed) << "the desktop's own mode is among the modes";
+}
+
+TEST(Win32TempFiles, ACopyHasTheBasPrefixAndItsBytesAndIsDeleted)
+{
+    char path[MAX_PATH] = {};
+    const std::string bytes = "MZ library image";
+    ASSERT_TRUE(platform::writeTempFile(path, sizeof path, platform::tempDirectory(), "bas", bytesOf(bytes)));
+    const std::string name = std::strrchr(path, '\\') + 1;
+    EXPECT_EQ(name.substr(0, 3), "bas");
+    EXPECT_EQ(readBinary(path), bytes);
+    platform::deleteFile(path);
+    EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
+}
+
+namespace {
+
+constexpr int kHostWidth = 200, kHostHeight = 150;
+bool gPreviewPainted = false;
+HWND gPreviewParent = nullptr;
+
+// Runs inside the preview's own message loop: once the picture is on the screen, the host goes.
+void CALLBACK checkPreview(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    static int attempts = 0;
+    const Picture* expected = reinterpret_cast<const Picture*>(GetPropA(gPreviewParent, "picture"));
+    POINT origin{0, 0};
+    ClientToScreen(gPreviewParent, &origin);
+    HDC screen = GetDC(nullptr);
+    size_t wrong = 0;
+    for (int y = 0; y < kHostHeight; y += 7)
+        for (int x = 0; x < kHostWidth; x += 5) {
+            const COLORREF shown = GetPixel(screen, origin.x + x, origin.y + y);
+            const bool inPicture = x < expected->width && y < expected->height;
+            const uint32_t rgb = inPicture ? expected->pixels[static_cast<size_t>(y) * expected->width + x] : 0;
+            wrong += shown != RGB((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
+        }
+    ReleaseDC(nullptr, screen);
+    gPreviewPainted = wrong == 0;
+    if (gPreviewPainted || ++attempts > 40) {
+        KillTimer(nullptr, timer);
+        DestroyWindow(gPreviewParent);
+    }
+}
+
+}  // namespace
+
+TEST(Win32Preview, PaintsBitmap112AtItsOwnSizeOnBlackAndEndsWithItsParent)
+{
+    Picture picture;
+    ASSERT_TRUE(decodeBitmap(findResource("BITMAP", 112), picture));
+    WNDCLASSA hostClass{};
+    hostClass.lpfnWndProc = DefWindowProcA;
+    hostClass.hInstance = GetModuleHandleA(nullptr);
+    hostClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    hostClass.lpszClassName = "PreviewTestHost";
+    RegisterClassA(&hostClass);
+    RECT frame{0, 0, kHostWidth, kHostHeight};
+    AdjustWindowRect(&frame, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, FALSE);
+    gPreviewParent = CreateWindowExA(WS_EX_TOPMOST, "PreviewTestHost", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40,
+                                     40, kHostWidth, kHostHeight, nullptr, nullptr, hostClass.hInstance, nullptr);
+    ASSERT_NE(gPreviewParent, nullptr);
+    SetPropA(gPreviewParent, "picture", &picture);
+    SetTimer(nullptr, 0, 100, checkPreview);
+
+    platform::PreviewImage image{picture.width, picture.height, picture.pixels};
+    EXPECT_TRUE(platform::runPreviewWindow(reinterpret_cast<uintptr_t>(gPreviewParent), image, SW_SHOWNORMAL))
+        << "returns once the parent has gone";
+    EXPECT_TRUE(gPreviewPainted) << "bitmap 112 at the top left, black beside and below it";
+    EXPECT_FALSE(IsWindow(gPreviewParent));
+}
+
+TEST(Win32Preview, NoParentMeansNoWindow)
+{
+    platform::PreviewImage image;
+    EXPECT_FALSE(platform::runPreviewWindow(0, image, SW_SHOWNORMAL));
+}
