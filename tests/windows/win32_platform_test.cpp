@@ -252,3 +252,35 @@ TEST(Win32Preview, NoParentMeansNoWindow)
     platform::PreviewImage image;
     EXPECT_FALSE(platform::runPreviewWindow(0, image, SW_SHOWNORMAL));
 }
+
+TEST(Win32Resources, VersionManifestAndDialogTemplatesAreInTheModule)
+{
+    // The Screen Saver settings list shows the file description.
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    DWORD ignored = 0;
+    std::string info(GetFileVersionInfoSizeA(path, &ignored), '\0');
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(info.size()), info.data()));
+    char* text = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\FileDescription",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, "Vesiclar");
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\CompanyName",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, "Quorvane");
+
+    const HMODULE module = GetModuleHandleA(nullptr);
+    const HRSRC manifest = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(manifest, nullptr);
+    const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                          SizeofResource(module, manifest));
+    for (const char* part : {"PerMonitorV2", "Microsoft.Windows.Common-Controls", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                             "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+        EXPECT_NE(xml.find(part), std::string::npos) << part;
+
+    for (int id : {101, 105})
+        EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)), nullptr) << "dialog " << id;
+    EXPECT_NE(LoadIconA(module, MAKEINTRESOURCEA(111)), nullptr);
+}
