@@ -79,8 +79,53 @@ void sleepSeconds(double seconds)
     nanosleep(&ts, nullptr);
 }
 
-XServer::XServer(int width, int height)
+namespace {
+
+// Xorg's dummy driver with room for a desktop of several monitors; input devices are not wanted.
+std::string dummyConfiguration(int width, int height)
 {
+    return "Section \"ServerFlags\"\n"
+           "    Option \"AutoAddDevices\" \"false\"\n"
+           "    Option \"AutoAddGPU\" \"false\"\n"
+           "    Option \"DontVTSwitch\" \"true\"\n"
+           "EndSection\n"
+           "Section \"Device\"\n"
+           "    Identifier \"card\"\n"
+           "    Driver \"dummy\"\n"
+           "    VideoRam 262144\n"
+           "EndSection\n"
+           "Section \"Monitor\"\n"
+           "    Identifier \"monitor\"\n"
+           "    HorizSync 5.0 - 1000.0\n"
+           "    VertRefresh 5.0 - 200.0\n"
+           "EndSection\n"
+           "Section \"Screen\"\n"
+           "    Identifier \"screen\"\n"
+           "    Device \"card\"\n"
+           "    Monitor \"monitor\"\n"
+           "    DefaultDepth 24\n"
+           "    SubSection \"Display\"\n"
+           "        Depth 24\n"
+           "        Modes \"" + std::to_string(width) + "x" + std::to_string(height) + "\"\n"
+           "        Virtual 4096 4096\n"
+           "    EndSubSection\n"
+           "EndSection\n";
+}
+
+}  // namespace
+
+XServer::XServer(int width, int height, XServerKind kind)
+{
+    std::string config, log;
+    if (kind == XServerKind::XorgDummy) {
+        char pattern[] = "/tmp/vesiclar-xorg-XXXXXX";
+        if (!mkdtemp(pattern))
+            return;
+        folder_ = pattern;
+        config = folder_ + "/xorg.conf";
+        log = folder_ + "/xorg.log";
+        std::ofstream(config) << dummyConfiguration(width, height);
+    }
     int fds[2];
     if (pipe(fds) != 0)
         return;
@@ -92,8 +137,12 @@ XServer::XServer(int width, int height)
         dup2(devnull, 2);
         const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
         const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        if (kind == XServerKind::XorgDummy)
+            execlp("Xorg", "Xorg", "-displayfd", fd.c_str(), "-config", config.c_str(), "-logfile", log.c_str(),
+                   "-nolisten", "tcp", "-noreset", "-novtswitch", static_cast<char*>(nullptr));
+        else
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+                   "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -117,6 +166,10 @@ XServer::~XServer()
         kill(pid_, SIGTERM);
         int status = 0;
         waitpid(pid_, &status, 0);
+    }
+    if (!folder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
     }
 }
 
@@ -348,6 +401,19 @@ std::vector<Window> windowsNamed(Display* display, const std::string& name)
     if (children)
         XFree(children);
     return found;
+}
+
+WindowGeometry windowGeometry(Display* display, Window window)
+{
+    WindowGeometry geometry;
+    XWindowAttributes attributes{};
+    Window child = 0;
+    if (!XGetWindowAttributes(display, window, &attributes) ||
+        !XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &geometry.x, &geometry.y, &child))
+        return {};
+    geometry.width = attributes.width;
+    geometry.height = attributes.height;
+    return geometry;
 }
 
 std::vector<uint32_t> windowPixels(Display* display, Window window, int& width, int& height)

@@ -8,10 +8,17 @@
 #include <string>
 #include <vector>
 
-// A private Xvfb for one test program, on a display number the server picks itself.
+enum class XServerKind {
+    Xvfb,       // one RandR output, a screen of fixed size
+    XorgDummy,  // Xorg's dummy driver: outputs DUMMY0 to DUMMY15, each on when given a mode with
+                // xrandr, and a screen that grows and shrinks as a real multi-monitor desktop's
+};
+
+// A private X server for one test program, on a display number the server picks itself; the
+// first output shows width x height.
 class XServer {
 public:
-    XServer(int width, int height);
+    XServer(int width, int height, XServerKind kind = XServerKind::Xvfb);
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -23,6 +30,7 @@ public:
 private:
     pid_t pid_ = -1;
     std::string name_;
+    std::string folder_;  // the dummy server's configuration and log
     Display* display_ = nullptr;
 };
 
@@ -81,6 +89,12 @@ bool crtcSize(Display* display, int& width, int& height);
 
 // The top-level windows named `name`.
 std::vector<Window> windowsNamed(Display* display, const std::string& name);
+// Where a window is on the screen: root coordinates and size; all zero when it is not there.
+struct WindowGeometry {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const WindowGeometry&) const = default;
+};
+WindowGeometry windowGeometry(Display* display, Window window);
 // The pixels of a window as 0xRRGGBB, rows top first; empty when it cannot be read.
 std::vector<uint32_t> windowPixels(Display* display, Window window, int& width, int& height);
 
