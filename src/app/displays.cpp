@@ -16,8 +16,9 @@ void enumerateDisplays(ScreensaverApp& app)
         std::strncpy(entry.adapterName, info.adapterName.c_str(), sizeof entry.adapterName - 1);
         std::strncpy(entry.monitorName, info.monitorName.c_str(), sizeof entry.monitorName - 1);
         if (info.attached) {
-            entry.bounds.left = info.primary ? 0 : info.x;
-            entry.bounds.top = info.primary ? 0 : info.y;
+            // Where the display really is: on X11 the primary may sit right of or below another.
+            entry.bounds.left = info.x;
+            entry.bounds.top = info.y;
             entry.bounds.right = entry.bounds.left + info.width;
             entry.bounds.bottom = entry.bounds.top + info.height;
             entry.monitor = info.monitor;

@@ -98,8 +98,8 @@ void centrePointer()
     platform::warpPointer(gMainWindow, x, y);
 }
 
-// The GL window on the first attached display, black covers on the others; a hosted run takes
-// the host's window and makes no covers.
+// The GL window on the first attached display (the primary) where that display is, black covers
+// on the others; a hosted run takes the host's window and makes no covers.
 bool createDisplayWindows(ScreensaverApp& app, const RunTarget& target)
 {
     for (uint32_t i = 0; i < app.displayCount; ++i) {
@@ -107,9 +107,9 @@ bool createDisplayWindows(ScreensaverApp& app, const RunTarget& target)
         if (!entry.monitor)
             continue;
         if (!gMainWindow) {
-            entry.window = target.hosted
-                               ? platform::attachGlWindow(target.hostWindow)
-                               : platform::createGlWindow(0, 0, currentSettings.Width, currentSettings.Height);
+            entry.window = target.hosted ? platform::attachGlWindow(target.hostWindow)
+                                         : platform::createGlWindow(entry.bounds.left, entry.bounds.top,
+                                                                    currentSettings.Width, currentSettings.Height);
             if (!entry.window)
                 return false;
             gMainWindow = entry.window;

@@ -437,6 +437,64 @@ TEST_F(RunTest, MusicStartsWithTheRunAndLeavesNothingBehind)
     EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"});
 }
 
+// Two monitors on Xorg's dummy driver: DUMMY1 (800 x 600) at the origin and the primary DUMMY0
+// (1024 x 768) right of it, as xrandr lays them out.
+class MonitorsTest : public RunTest {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<XServer>(1024, 768, XServerKind::XorgDummy);
+        ASSERT_TRUE(server->ok()) << "Xorg with the dummy driver did not start";
+        xrandr({"--addmode", "DUMMY1", "800x600"});
+        xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "800x0", "--primary", "--output", "DUMMY1",
+                "--mode", "800x600", "--pos", "0x0"});
+        ASSERT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
+    }
+
+    std::string xrandr(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), "xrandr");
+        return commandOutput(server->name(), arguments);
+    }
+
+    // The screen's size and each lit output's geometry, in one line.
+    std::string outputs()
+    {
+        const std::string text = xrandr({});
+        std::string line;
+        const std::regex screen(R"(current (\d+) x (\d+))");
+        std::smatch m;
+        if (std::regex_search(text, m, screen))
+            line = m[1].str() + "x" + m[2].str();
+        const std::regex output(R"((DUMMY\d+) connected (?:primary )?(\d+x\d+\+\d+\+\d+))");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), output); it != std::sregex_iterator(); ++it)
+            line += " " + (*it)[1].str() + " " + (*it)[2].str();
+        return line;
+    }
+
+    std::set<std::string> runWindows()
+    {
+        std::set<std::string> found;
+        for (Window w : windowsNamed(server->display(), "Vesiclar")) {
+            const WindowGeometry g = windowGeometry(server->display(), w);
+            found.insert(std::to_string(g.width) + "x" + std::to_string(g.height) + "+" + std::to_string(g.x) + "+" +
+                         std::to_string(g.y));
+        }
+        return found;
+    }
+};
+
+TEST_F(MonitorsTest, ThePrimaryRightOfAnotherMonitorGetsTheSceneAndTheModeSwitch)
+{
+    auto program = startRun(with(baseSettings(), {"Width=640", "Height=480"}));
+    EXPECT_EQ(outputs(), "1824x768 DUMMY0 640x480+800+0 DUMMY1 800x600+0+0");
+    // The scene over the primary where it is, the other monitor covered.
+    EXPECT_EQ(runWindows(), (std::set<std::string>{"640x480+800+0", "800x600+0+0"}));
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+    EXPECT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
+}
+
 TEST(XscreensaverDescription, EveryOptionItNamesIsOneTheProgramTakes)
 {
     std::ifstream in(VESICLAR_XSCREENSAVER_XML);
