@@ -98,18 +98,21 @@ void centrePointer()
     platform::warpPointer(gMainWindow, x, y);
 }
 
-// The GL window on the first attached display (the primary) where that display is, black covers
-// on the others; a hosted run takes the host's window and makes no covers.
-bool createDisplayWindows(ScreensaverApp& app, const RunTarget& target)
+// The GL window on the first attached display (the primary) where that display is, in the mode
+// switched to, or over the display as it is when the switch was refused; black covers on the
+// others. A hosted run takes the host's window and makes no covers.
+bool createDisplayWindows(ScreensaverApp& app, const RunTarget& target, bool modeSet)
 {
     for (uint32_t i = 0; i < app.displayCount; ++i) {
         DisplayEntry& entry = app.displays[i];
         if (!entry.monitor)
             continue;
         if (!gMainWindow) {
+            const DisplayRect& b = entry.bounds;
+            const int width = modeSet ? currentSettings.Width : b.right - b.left;
+            const int height = modeSet ? currentSettings.Height : b.bottom - b.top;
             entry.window = target.hosted ? platform::attachGlWindow(target.hostWindow)
-                                         : platform::createGlWindow(entry.bounds.left, entry.bounds.top,
-                                                                    currentSettings.Width, currentSettings.Height);
+                                         : platform::createGlWindow(b.left, b.top, width, height);
             if (!entry.window)
                 return false;
             gMainWindow = entry.window;
@@ -176,7 +179,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     // 6: windows and the GL context.
     log.write("Create window...");
     gMainWindow = nullptr;
-    if (!createDisplayWindows(app, target)) {
+    if (!createDisplayWindows(app, target, modeSet)) {
         closeAllWindows(app);
         restoreScreen(hosted, 1);
         return 0;

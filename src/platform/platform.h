@@ -339,9 +339,10 @@ void warpPointer(void* window, int x, int y);
 
 // ---- Display mode ------------------------------------------------------------------------------
 
-// Switches the first display to width × height. The depth cannot change on X11 and is kept.
-// False (and nothing changed) when the display does not offer that size; the run then goes on in
-// the current mode. The mode in force before is kept and put back by restoreDisplayMode, and by
+// Switches the first display (the primary, adapter 0) to width × height, in place; where the
+// desktop must grow for it (X11), it grows, and shrinks back on restore. The depth cannot change
+// on X11 and is kept. False (and nothing changed) when the display does not offer that size; the
+// run then goes on in the current mode. The mode in force before is kept and put back by restoreDisplayMode, and by
 // the process's normal exit if nobody did.
 bool setDisplayMode(int width, int height, int bitsPerPixel);
 void restoreDisplayMode();

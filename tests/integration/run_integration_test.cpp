@@ -495,6 +495,24 @@ TEST_F(MonitorsTest, ThePrimaryRightOfAnotherMonitorGetsTheSceneAndTheModeSwitch
     EXPECT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
 }
 
+TEST_F(MonitorsTest, AModeLargerThanTheScreenGrowsItForTheRunAndShrinksItBack)
+{
+    auto program = startRun(with(baseSettings(), {"Width=1600", "Height=1200"}));
+    EXPECT_EQ(outputs(), "2400x1200 DUMMY0 1600x1200+800+0 DUMMY1 800x600+0+0");
+    EXPECT_EQ(runWindows(), (std::set<std::string>{"1600x1200+800+0", "800x600+0+0"}));
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+    EXPECT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
+
+    // A size the output lacks leaves the mode alone; the window then covers the monitor as it is
+    // instead of hanging off the screen.
+    program = startRun(with(baseSettings(), {"Width=1234", "Height=777"}));
+    EXPECT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
+    EXPECT_EQ(runWindows(), (std::set<std::string>{"1024x768+800+0", "800x600+0+0"}));
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+}
+
 TEST(XscreensaverDescription, EveryOptionItNamesIsOneTheProgramTakes)
 {
     std::ifstream in(VESICLAR_XSCREENSAVER_XML);

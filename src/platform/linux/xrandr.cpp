@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -19,6 +20,11 @@ namespace {
 Display* gDisplay = nullptr;
 bool gHasRandr = false;
 
+struct ScreenSize {
+    int width = 0, height = 0;      // pixels
+    int widthMM = 0, heightMM = 0;  // millimetres
+};
+
 struct SavedMode {
     bool active = false;
     RRCrtc crtc = 0;
@@ -26,6 +32,8 @@ struct SavedMode {
     int x = 0, y = 0;
     Rotation rotation = RR_Rotate_0;
     std::vector<RROutput> outputs;
+    bool screenGrown = false;  // the screen was grown for the mode and goes back to `screen`
+    ScreenSize screen;
 };
 SavedMode gSavedMode;
 
@@ -81,6 +89,47 @@ const XRRModeInfo* findMode(const XRRScreenResources* resources, RRMode id)
 double refreshRate(const XRRModeInfo& mode)
 {
     return mode.hTotal && mode.vTotal ? static_cast<double>(mode.dotClock) / (mode.hTotal * mode.vTotal) : 0.0;
+}
+
+ScreenSize currentScreenSize()
+{
+    const int screen = DefaultScreen(gDisplay);
+    return {DisplayWidth(gDisplay, screen), DisplayHeight(gDisplay, screen), DisplayWidthMM(gDisplay, screen),
+            DisplayHeightMM(gDisplay, screen)};
+}
+
+// The screen every lit CRTC needs once `changed` shows width x height: at least the size it has.
+ScreenSize screenSizeFor(XRRScreenResources* resources, RRCrtc changed, int width, int height)
+{
+    ScreenSize size = currentScreenSize();
+    const ScreenSize before = size;
+    for (int i = 0; i < resources->ncrtc; ++i) {
+        XRRCrtcInfo* info = XRRGetCrtcInfo(gDisplay, resources, resources->crtcs[i]);
+        if (!info)
+            continue;
+        if (info->mode != 0) {
+            int w = static_cast<int>(info->width), h = static_cast<int>(info->height);
+            if (resources->crtcs[i] == changed) {
+                const bool sideways = (info->rotation & (RR_Rotate_90 | RR_Rotate_270)) != 0;
+                w = sideways ? height : width;
+                h = sideways ? width : height;
+            }
+            size.width = std::max(size.width, info->x + w);
+            size.height = std::max(size.height, info->y + h);
+        }
+        XRRFreeCrtcInfo(info);
+    }
+    // The same dots per millimetre as before.
+    if (before.width > 0 && before.height > 0) {
+        size.widthMM = static_cast<int>(static_cast<long long>(before.widthMM) * size.width / before.width);
+        size.heightMM = static_cast<int>(static_cast<long long>(before.heightMM) * size.height / before.height);
+    }
+    return size;
+}
+
+void setScreenSize(const ScreenSize& size)
+{
+    XRRSetScreenSize(gDisplay, DefaultRootWindow(gDisplay), size.width, size.height, size.widthMM, size.heightMM);
 }
 
 void readSavedGamma()
@@ -169,8 +218,7 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
         if (current && static_cast<int>(current->width) == width && static_cast<int>(current->height) == height) {
             ok = true;  // already there
         } else {
-            // The output's own mode of that size with the best refresh; it must fit the screen,
-            // which is never resized behind the desktop's back.
+            // The output's own mode of that size with the best refresh.
             const XRRModeInfo* best = nullptr;
             for (int i = 0; i < outputInfo->nmode; ++i) {
                 const XRRModeInfo* mode = findMode(resources, outputInfo->modes[i]);
@@ -180,13 +228,24 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
                 if (!best || refreshRate(*mode) > refreshRate(*best))
                     best = mode;
             }
-            const bool fits = best && crtc->x + width <= DisplayWidth(gDisplay, DefaultScreen(gDisplay)) &&
-                              crtc->y + height <= DisplayHeight(gDisplay, DefaultScreen(gDisplay));
+            // A mode beyond the screen grows it first, as xrandr does, within the screen's limits.
+            const ScreenSize before = currentScreenSize();
+            const ScreenSize needed = best ? screenSizeFor(resources, outputInfo->crtc, width, height) : before;
+            int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
+            const bool fits = best && XRRGetScreenSizeRange(gDisplay, root, &minWidth, &minHeight, &maxWidth, &maxHeight) &&
+                              needed.width <= maxWidth && needed.height <= maxHeight;
+            const bool grow = needed.width != before.width || needed.height != before.height;
             if (fits) {
                 linux_detail::takeXError();
-                const Status status = XRRSetCrtcConfig(gDisplay, resources, outputInfo->crtc, CurrentTime, crtc->x,
-                                                       crtc->y, best->id, crtc->rotation, crtc->outputs,
-                                                       crtc->noutput);
+                if (grow) {
+                    setScreenSize(needed);
+                    XSync(gDisplay, False);
+                }
+                const Status status = linux_detail::takeXError() != 0
+                                          ? Status(RRSetConfigFailed)
+                                          : XRRSetCrtcConfig(gDisplay, resources, outputInfo->crtc, CurrentTime, crtc->x,
+                                                             crtc->y, best->id, crtc->rotation, crtc->outputs,
+                                                             crtc->noutput);
                 XSync(gDisplay, False);
                 if (status == RRSetConfigSuccess && linux_detail::takeXError() == 0) {
                     gSavedMode.active = true;
@@ -196,8 +255,14 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
                     gSavedMode.y = crtc->y;
                     gSavedMode.rotation = crtc->rotation;
                     gSavedMode.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
+                    gSavedMode.screenGrown = grow;
+                    gSavedMode.screen = before;
                     restoreScreenAtExit();
                     ok = true;
+                } else if (grow) {
+                    setScreenSize(before);
+                    XSync(gDisplay, False);
+                    linux_detail::takeXError();
                 }
             }
         }
@@ -224,7 +289,11 @@ void restoreDisplayMode()
                          static_cast<int>(gSavedMode.outputs.size()));
         XRRFreeScreenResources(resources);
     }
+    // The mode back first, then the screen: it can only shrink once nothing lies beyond it.
+    if (gSavedMode.screenGrown)
+        setScreenSize(gSavedMode.screen);
     XSync(gDisplay, False);
+    linux_detail::takeXError();
 }
 
 bool setGamma(float redExponent, float greenExponent, float blueExponent)
