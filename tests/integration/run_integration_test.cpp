@@ -448,7 +448,20 @@ protected:
         xrandr({"--addmode", "DUMMY1", "800x600"});
         xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "800x0", "--primary", "--output", "DUMMY1",
                 "--mode", "800x600", "--pos", "0x0"});
-        ASSERT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
+        ASSERT_EQ(outputs(), kLayout);
+    }
+
+    static constexpr const char* kLayout = "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0";
+
+    // A run in the mode `size` ("WxH"): the screen and outputs while it runs, and its windows.
+    void runWith(const std::string& size, const std::string& layout, const std::set<std::string>& windows)
+    {
+        const size_t x = size.find('x');
+        auto program = startRun(with(baseSettings(), {"Width=" + size.substr(0, x), "Height=" + size.substr(x + 1)}));
+        EXPECT_EQ(outputs(), layout) << size;
+        EXPECT_EQ(runWindows(), windows) << size;
+        ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+        expectCleanEnd(*program, "a key");
     }
 
     std::string xrandr(std::vector<std::string> arguments)
@@ -486,31 +499,18 @@ protected:
 
 TEST_F(MonitorsTest, ThePrimaryRightOfAnotherMonitorGetsTheSceneAndTheModeSwitch)
 {
-    auto program = startRun(with(baseSettings(), {"Width=640", "Height=480"}));
-    EXPECT_EQ(outputs(), "1824x768 DUMMY0 640x480+800+0 DUMMY1 800x600+0+0");
-    // The scene over the primary where it is, the other monitor covered.
-    EXPECT_EQ(runWindows(), (std::set<std::string>{"640x480+800+0", "800x600+0+0"}));
-    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
-    expectCleanEnd(*program, "a key");
-    EXPECT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
+    // The scene over the primary where it is, in the mode asked for; the other monitor covered.
+    runWith("640x480", "1824x768 DUMMY0 640x480+800+0 DUMMY1 800x600+0+0", {"640x480+800+0", "800x600+0+0"});
+    EXPECT_EQ(outputs(), kLayout);
 }
 
 TEST_F(MonitorsTest, AModeLargerThanTheScreenGrowsItForTheRunAndShrinksItBack)
 {
-    auto program = startRun(with(baseSettings(), {"Width=1600", "Height=1200"}));
-    EXPECT_EQ(outputs(), "2400x1200 DUMMY0 1600x1200+800+0 DUMMY1 800x600+0+0");
-    EXPECT_EQ(runWindows(), (std::set<std::string>{"1600x1200+800+0", "800x600+0+0"}));
-    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
-    expectCleanEnd(*program, "a key");
-    EXPECT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
-
+    runWith("1600x1200", "2400x1200 DUMMY0 1600x1200+800+0 DUMMY1 800x600+0+0", {"1600x1200+800+0", "800x600+0+0"});
+    EXPECT_EQ(outputs(), kLayout);
     // A size the output lacks leaves the mode alone; the window then covers the monitor as it is
     // instead of hanging off the screen.
-    program = startRun(with(baseSettings(), {"Width=1234", "Height=777"}));
-    EXPECT_EQ(outputs(), "1824x768 DUMMY0 1024x768+800+0 DUMMY1 800x600+0+0");
-    EXPECT_EQ(runWindows(), (std::set<std::string>{"1024x768+800+0", "800x600+0+0"}));
-    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
-    expectCleanEnd(*program, "a key");
+    runWith("1234x777", kLayout, {"1024x768+800+0", "800x600+0+0"});
 }
 
 TEST(XscreensaverDescription, EveryOptionItNamesIsOneTheProgramTakes)
