@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The settings dialog on a private X server: an access key ticks "Show FPS", a mouse click on OK
 # saves, and the settings file holds it; Escape after a change writes nothing; Enter is OK even
-# while a checkbox has the focus.
+# while a checkbox has the focus; a click in a slider's channel moves it one page.
 # Usage: settings_dialog_test.sh path/to/vesiclar
 set -euo pipefail
 
@@ -90,13 +90,19 @@ xdotool key Escape
 closed
 cmp -s "$settings" "$work/before.ini" || fail "Escape changed the settings file"
 
-# 3. The next run shows what was saved, and Enter is OK while a checkbox has the focus.
+# 3. The next run shows what was saved, and Enter is OK while a checkbox has the focus. Before
+#    that, a click in the volume slider's channel right of its thumb moves it one page (10), not to
+#    the pointer.
 open_dialog
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove --window "$window" $((WIDTH - 30)) 275 click 1
+sleep 0.2
 xdotool key alt+v    # VSync on, the focus now on its checkbox
 sleep 0.2
 xdotool key Return
 closed
 [ "$(value ShowFPS)" = 1 ] || fail "ShowFPS was not kept from the first run"
 [ "$(value VSync)" = 1 ] || fail "VSync is '$(value VSync)', expected 1"
+[ "$(value Volume)" = 85 ] || fail "a click in the volume channel gave '$(value Volume)', expected 75 + 10"
 
 echo "settings dialog: OK saves, Escape cancels, Enter is OK"

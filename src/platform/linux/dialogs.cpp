@@ -25,7 +25,12 @@ bool gtkReady()
 {
     static const bool ready = [] {
         const char* display = std::getenv("DISPLAY");
-        return display && *display && gtk_init_check(nullptr, nullptr);
+        if (!display || !*display || !gtk_init_check(nullptr, nullptr))
+            return false;
+        // A click in a slider's channel moves it one page, as the page sizes say, instead of
+        // warping it to the pointer.
+        g_object_set(gtk_settings_get_default(), "gtk-primary-button-warps-slider", FALSE, nullptr);
+        return true;
     }();
     return ready;
 }
