@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The settings dialog on a private X server: an access key ticks "Show FPS", a mouse click on OK
 # saves, and the settings file holds it; Escape after a change writes nothing; Enter is OK even
-# while a checkbox has the focus; a click in a slider's channel moves it one page.
+# while a checkbox has the focus; a click in a slider's channel moves it one page; "Visit..." opens
+# the web site in the desktop's browser.
 # Usage: settings_dialog_test.sh path/to/vesiclar
 set -euo pipefail
 
@@ -35,8 +36,17 @@ done
 [ -s "$work/display" ] || { echo "no X server could be started: $(cat "$work/xvfb.log")" >&2; exit 1; }
 export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 
-export HOME="$work" XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" TMPDIR="$work"
 settings="$work/config/vesiclar/settings.ini"
+
+# A browser of the test's own, the desktop's default for web addresses: it notes what it is given.
+mkdir -p "$work/data/applications" "$work/config"
+printf '#!/bin/sh\necho "$1" >>"%s/visited"\n' "$work" >"$work/browser"
+chmod +x "$work/browser"
+printf '[Desktop Entry]\nType=Application\nName=Test browser\nExec=%s/browser %%u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n' \
+    "$work" >"$work/data/applications/test-browser.desktop"
+printf '[Default Applications]\nx-scheme-handler/http=test-browser.desktop\nx-scheme-handler/https=test-browser.desktop\n' \
+    >"$work/config/mimeapps.list"
 
 # Starts the dialog and leaves its window id in $window.
 open_dialog() {
@@ -81,9 +91,23 @@ closed
 [ "$(value Volume)" = 75 ] || fail "Volume is '$(value Volume)', expected 75"
 [ "$(value TimeFormat)" = 1 ] || fail "TimeFormat is '$(value TimeFormat)', expected 1"
 
-# 2. Untick "Enable Music", then Escape: the file stays as it was.
+# 2. "Visit..." twice opens the web site in the default browser each time and leaves no zombie
+#    behind; then untick "Enable Music" and press Escape: the file stays as it was.
 cp "$settings" "$work/before.ini"
 open_dialog /c:4242   # an owner handle that names no window
+eval "$(xdotool getwindowgeometry --shell "$window")"
+for _ in 1 2; do
+    xdotool mousemove --window "$window" $((WIDTH - 147)) $((HEIGHT - 79)) click 1
+    sleep 0.5
+done
+for _ in $(seq 50); do
+    [ "$(wc -l <"$work/visited" 2>/dev/null || echo 0)" -ge 2 ] && break
+    sleep 0.1
+done
+[ "$(cat "$work/visited" 2>/dev/null)" = "$(printf 'https://www.quorvane.com/vesiclar/\nhttps://www.quorvane.com/vesiclar/')" ] ||
+    fail "Visit opened '$(cat "$work/visited" 2>/dev/null)', expected the web site twice"
+zombies=$(ps -o stat= --ppid "$app_pid" | grep -c '^Z' || true)
+[ "$zombies" = 0 ] || fail "Visit left $zombies zombie processes"
 xdotool key alt+m
 sleep 0.2
 xdotool key Escape

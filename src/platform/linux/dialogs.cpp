@@ -35,6 +35,14 @@ bool gtkReady()
     return ready;
 }
 
+// Opens the address in the desktop's browser the GTK way, which launches and reaps the browser
+// itself; failures are not reported.
+void showWebAddress(GtkWindow* parent, const std::string& url)
+{
+    if (gtkReady())
+        gtk_show_uri_on_window(parent, url.c_str(), GDK_CURRENT_TIME, nullptr);
+}
+
 // The tables are byte text: UTF-8 passes, anything else is read as the Cyrillic code page the
 // tables were first written in.
 std::string utf8(const std::string& text)
@@ -138,7 +146,7 @@ public:
     void setPicture(std::span<const uint8_t> image) override;
     void endDialog(int result) override;
     int runChildDialog(int templateId, DialogHandler& handler) override;
-    void openWebAddress(const std::string& url) override { platform::openWebAddress(url); }
+    void openWebAddress(const std::string& url) override { showWebAddress(GTK_WINDOW(dialog_), url); }
     void showError(const std::string& text) override;
 
 private:
@@ -681,6 +689,8 @@ gboolean GtkDialogView::onStop(gpointer self)
 }  // namespace
 
 void setDialogIcon(std::span<const uint8_t> icon) { gIcon.assign(icon.begin(), icon.end()); }
+
+void openWebAddress(const std::string& url) { showWebAddress(nullptr, url); }
 
 int runDialog(int templateId, DialogHandler& handler, uintptr_t owner)
 {

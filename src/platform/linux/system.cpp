@@ -91,13 +91,4 @@ void freeLibrary(void* library)
         dlclose(library);
 }
 
-void openWebAddress(const std::string& url)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        execlp("xdg-open", "xdg-open", url.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-}
-
 }  // namespace platform
