@@ -44,12 +44,10 @@ namespace {
 // atom of atomOrder (the odd atoms, which never move, first); rungs are copies in draw order.
 struct ShowBatches {
     MeshData sphere;
-    MeshData chromosome;
     const DnaHelix* placedFor = nullptr;
     bool built = false;
     MeshBatch atoms;
     MeshBatch rungs;
-    MeshBatch chromosomes;
     std::vector<uint32_t> atomOrder;
     std::vector<Vector3> atomCentre;  // per copy, in helix space
     std::vector<Vector3> rungCentre;  // per copy
@@ -319,7 +317,7 @@ void DnaHelix::loadMolecule(const char* fileName)
     sphereList = sphere.displayList;
     sphereRadius = sphere.radius;
     Mesh chromosome;
-    chromosome.load("meshes\\chrom.dat", &batches.chromosome);
+    chromosome.load("meshes\\chrom.dat");
     chromList = chromosome.displayList;
     chromRadius = chromosome.radius;
     dnaTexture.load("textures\\dna.jpg");
@@ -414,8 +412,7 @@ void DnaHelix::placeShowBatches() const
     ShowBatches& b = showBatches();
     if (!b.built) {
         b.built = b.atoms.build(b.sphere, static_cast<uint32_t>(2 * strandA.size())) &&
-                  b.rungs.build(b.sphere, static_cast<uint32_t>(9 * backboneA.size())) &&
-                  b.chromosomes.build(b.chromosome, kDebris);
+                  b.rungs.build(b.sphere, static_cast<uint32_t>(9 * backboneA.size()));
         b.placedFor = nullptr;
         if (!b.built) return;
     }
@@ -579,20 +576,11 @@ void DnaHelix::drawMoleculeShow()
     if (currentSettings.Detail != 0) {
         frustum.capture();
         const float reach = chromRadius * 0.7f;
-        uint32_t placed = 0;
         for (size_t k = 0; k < debrisAngle1.size(); ++k) {
-            // The model's own origin lands at turn · (0, distance, 0); the spin and scale after it
-            // do not move it.
-            const Matrix3 turn = glRotation(debrisAxis1[k], debrisAngle2[k]) * glRotation({1, 0, 0}, debrisAngle1[k]);
-            const Vector3 centre = turn * Vector3(0, debrisDistance[k], 0);
+            // Where the model's own origin lands: the spin and scale after it do not move it.
+            const Vector3 centre = glRotation(debrisAxis1[k], debrisAngle2[k]) *
+                                   (glRotation({1, 0, 0}, debrisAngle1[k]) * Vector3(0, debrisDistance[k], 0));
             if (frustum.outside(centre, reach)) continue;
-            if (useBatches) {
-                const Matrix3 tumble = turn * glRotation(debrisAxis2[k], 6.0f * debrisAngle1[k]);
-                b.chromosomes.place(placed, tumble * 0.7f, tumble, centre);
-                b.chromosomes.setColour(placed, debrisColour[k], 0.14f);
-                ++placed;
-                continue;
-            }
             pushMatrix();
             rotate(debrisAxis1[k], debrisAngle2[k]);
             rotate({1, 0, 0}, debrisAngle1[k]);
@@ -602,12 +590,6 @@ void DnaHelix::drawMoleculeShow()
             setColour(debrisColour[k], 0.14f);
             callList(chromList);
             popMatrix();
-        }
-        if (placed > 0) {
-            b.chromosomes.upload(0, placed);
-            b.chromosomes.bindArrays();
-            b.chromosomes.draw(0, placed);
-            b.chromosomes.unbindArrays();
         }
     }
     popMatrix();

@@ -214,30 +214,44 @@ TEST_F(RenderTest, UnwritableFolderFailsWithOneLine)
 
 TEST_F(RenderTest, CensusCountsEveryPartAndNoPicturesWritesNone)
 {
-    const std::string dir = folder.file("census");
-    const std::string out = folder.file("census.txt");
-    const ProgramRun run = runVesiclar("--render " + dir + " --size " + std::to_string(kW) + "x" + std::to_string(kH) +
-                                           " --frames 2 --seed 5 --skip 4 --start core --census --no-pictures --settings " +
-                                           settings(2, true, false),
-                                       folder.file("err.txt"), out);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_FALSE(std::ifstream(dir + "/frame-00000.png").good());
-    const std::string table = readFile(out);
-    auto row = [&](const std::string& part, double& draws, double& triangles, double& pixels) {
+    auto census = [&](const std::string& options) {
+        const std::string dir = folder.file("census-" + std::to_string(counter++));
+        const std::string out = folder.file("census.txt");
+        const ProgramRun run = runVesiclar("--render " + dir + " --size " + std::to_string(kW) + "x" + std::to_string(kH) +
+                                               " --frames 2 --seed 5 --skip 4 --census --no-pictures --settings " +
+                                               settings(2, true, false) + " " + options,
+                                           folder.file("err.txt"), out);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_FALSE(std::ifstream(dir + "/frame-00000.png").good());
+        return readFile(out);
+    };
+    auto row = [](const std::string& table, const std::string& part, double& draws, double& triangles, double& pixels) {
         const size_t at = table.find("\n" + part + " ");
         if (at == std::string::npos) return false;
         return std::sscanf(table.c_str() + at + 1 + part.size(), "%lf %lf %lf", &draws, &triangles, &pixels) == 3;
     };
+    const std::string core = census("--start core");
     double draws = 0, triangles = 0, pixels = 0;
     // The background is one mesh drawn twice around the viewer: two passes over every pixel.
-    ASSERT_TRUE(row("background", draws, triangles, pixels)) << table;
+    ASSERT_TRUE(row(core, "background", draws, triangles, pixels)) << core;
     EXPECT_EQ(draws, 2);
     EXPECT_EQ(pixels, 2.0 * kW * kH);
-    ASSERT_TRUE(row("nucleus", draws, triangles, pixels)) << table;
+    ASSERT_TRUE(row(core, "nucleus", draws, triangles, pixels)) << core;
     EXPECT_EQ(draws, 1);
     EXPECT_GT(pixels, 0);
-    ASSERT_TRUE(row("frame", draws, triangles, pixels)) << table;
+    ASSERT_TRUE(row(core, "frame", draws, triangles, pixels)) << core;
     EXPECT_GT(triangles, 10000);
+
+    // Culling leaves out cells that cannot be seen: fewer draws and triangles, the same pixels
+    // apart from those of cells faded to nothing.
+    double culledDraws = 0, culledTriangles = 0, culledPixels = 0;
+    const std::string culled = census("--start cells");
+    const std::string whole = census("--start cells --no-culling");
+    ASSERT_TRUE(row(culled, "frame", culledDraws, culledTriangles, culledPixels)) << culled;
+    ASSERT_TRUE(row(whole, "frame", draws, triangles, pixels)) << whole;
+    EXPECT_LT(culledDraws, draws);
+    EXPECT_LT(culledTriangles, triangles);
+    EXPECT_LE(culledPixels, pixels);
 }
 
 // Leaving out what cannot be seen must not change the picture: the frames with culling and
