@@ -101,6 +101,39 @@ TEST_F(SettingsPersistence, WrongTypesReadAsAbsent)
     EXPECT_TRUE(currentSettings.VSync);
 }
 
+TEST_F(SettingsPersistence, HandEditedFilesReadForgivinglyAndKeepWhatTheSaveDoesNotOwn)
+{
+    const std::string edited = "# my notes\n"
+                               "width = 1024\n"
+                               "ShowClock=0 \n"
+                               "  ; tried 50 once\n"
+                               "FavouriteColour = green\n"
+                               "VOLUME=40\r\n"
+                               "path = /opt/vesiclar \n";
+    writeStore(edited);
+    loadSettings();
+    EXPECT_EQ(currentSettings.Width, 1024);
+    EXPECT_FALSE(currentSettings.ShowClock);
+    EXPECT_EQ(currentSettings.Volume, 40);
+    EXPECT_STREQ(currentSettings.Path, "/opt/vesiclar");
+
+    currentSettings.Width = 1280;
+    currentSettings.Volume = 41;
+    ASSERT_TRUE(saveSettings());
+    const std::string text = readStore();
+    // The lines it does not own stay where they were; its own values change in place.
+    EXPECT_EQ(text.rfind("# my notes\nwidth = 1280\nShowClock=0\n  ; tried 50 once\nFavouriteColour = green\n"
+                         "VOLUME=41\r\npath = /opt/vesiclar \n",
+                         0),
+              0u)
+        << text;
+    EXPECT_EQ(text.find("Width="), std::string::npos) << "no second Width line";
+    EXPECT_NE(text.find("\nHeight=600\n"), std::string::npos) << "values the file lacked are added";
+    loadSettings();
+    EXPECT_EQ(currentSettings.Width, 1280);
+    EXPECT_EQ(currentSettings.Volume, 41);
+}
+
 TEST_F(SettingsPersistence, SaveThenReloadGivesEveryFieldBack)
 {
     writeStore("Path=/home/someone/vesiclar\n");

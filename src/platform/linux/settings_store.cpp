@@ -1,12 +1,14 @@
 // The per-user settings key as an ini-style file: one "Name=value" line per value, numbers in
-// decimal. Written whole to a temporary file beside it and renamed over it, so a crash or a full
+// decimal; other lines (comments, names of no one's) are kept as they are. Written whole to a temporary file beside it and renamed over it, so a crash or a full
 // disk leaves either the old file or the new one, never half of one.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,17 +88,85 @@ void setSettingsStoreFile(const std::string& path) { gStoreFileOverride = path; 
 
 std::string settingsStoreFile() { return gStoreFileOverride.empty() ? defaultStoreFile() : gStoreFileOverride; }
 
+// Hand-edited files are read as forgivingly as the registry: names match without regard to case,
+// and blanks around names and values do not count.
 struct SettingsStore::State {
+    struct Line {
+        std::string text;     // as in the file, without its line end
+        std::string ending;   // "\n", "\r\n", or "" for a last line without one
+        std::string name;     // empty: a comment, a blank or anything else the store does not own
+        size_t valueAt = 0;   // where the value starts in text
+    };
+
     std::string path;
-    std::vector<std::pair<std::string, std::string>> values;  // file order
+    std::vector<Line> lines;  // file order; a save rewrites only the values it writes
     bool dirty = false;
 
-    std::string* find(const char* name)
+    static bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+    static bool sameName(const std::string& a, const char* b)
     {
-        for (auto& [key, value] : values)
-            if (key == name)
-                return &value;
+        size_t i = 0;
+        for (; i < a.size() && b[i]; ++i)
+            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+                return false;
+        return i == a.size() && !b[i];
+    }
+
+    // The last line naming `name` wins, as the last of two registry writes would.
+    Line* find(const char* name)
+    {
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+            if (!it->name.empty() && sameName(it->name, name))
+                return &*it;
         return nullptr;
+    }
+
+    static std::string valueOf(const Line& line)
+    {
+        size_t end = line.text.size();
+        while (end > line.valueAt && isBlank(line.text[end - 1]))
+            --end;
+        return line.text.substr(line.valueAt, end - line.valueAt);
+    }
+
+    void parse(const std::string& text)
+    {
+        for (size_t pos = 0; pos < text.size();) {
+            size_t end = text.find('\n', pos);
+            Line line;
+            line.ending = end == std::string::npos ? "" : "\n";
+            if (end == std::string::npos)
+                end = text.size();
+            line.text = text.substr(pos, end - pos);
+            pos = end + 1;
+            if (!line.text.empty() && line.text.back() == '\r') {
+                line.text.pop_back();
+                line.ending = "\r" + line.ending;
+            }
+            size_t first = 0;
+            while (first < line.text.size() && isBlank(line.text[first]))
+                ++first;
+            const size_t eq = line.text.find('=');
+            if (eq != std::string::npos && eq > first && line.text[first] != '#' && line.text[first] != ';') {
+                size_t last = eq;
+                while (last > first && isBlank(line.text[last - 1]))
+                    --last;
+                line.name = line.text.substr(first, last - first);
+                line.valueAt = eq + 1;
+                while (line.valueAt < line.text.size() && isBlank(line.text[line.valueAt]))
+                    ++line.valueAt;
+            }
+            lines.push_back(std::move(line));
+        }
+    }
+
+    std::string text() const
+    {
+        std::string out = lines.empty() ? "# Vesiclar settings\n" : "";
+        for (const Line& line : lines)
+            out += line.text + line.ending;
+        return out;
     }
 };
 
@@ -114,24 +184,7 @@ bool SettingsStore::open()
     std::string text;
     if (!readWholeFile(state_->path, text))
         return true;  // absent or unreadable: an empty key, as a freshly created one
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos || eq == 0 || line[0] == '#' || line[0] == ';')
-            continue;
-        const std::string name = line.substr(0, eq);
-        if (std::string* existing = state_->find(name.c_str()))
-            *existing = line.substr(eq + 1);
-        else
-            state_->values.emplace_back(name, line.substr(eq + 1));
-    }
+    state_->parse(text);
     return true;
 }
 
@@ -139,12 +192,15 @@ bool SettingsStore::readNumber(const char* name, uint32_t& value) const
 {
     if (!state_)
         return false;
-    const std::string* text = state_->find(name);
+    const State::Line* line = state_->find(name);
+    if (!line)
+        return false;
+    const std::string text = State::valueOf(*line);
     // Only a plain decimal that fits 32 bits is a number; anything else is the wrong type.
-    if (!text || text->empty() || text->size() > 10)
+    if (text.empty() || text.size() > 10)
         return false;
     uint64_t number = 0;
-    for (char c : *text) {
+    for (char c : text) {
         if (c < '0' || c > '9')
             return false;
         number = number * 10 + static_cast<uint64_t>(c - '0');
@@ -159,10 +215,10 @@ bool SettingsStore::readText(const char* name, std::string& value) const
 {
     if (!state_)
         return false;
-    const std::string* text = state_->find(name);
-    if (!text)
+    const State::Line* line = state_->find(name);
+    if (!line)
         return false;
-    value = *text;
+    value = State::valueOf(*line);
     return true;
 }
 
@@ -171,10 +227,13 @@ void SettingsStore::writeNumber(const char* name, uint32_t value)
     if (!state_ || state_->path.empty())
         return;
     const std::string text = std::to_string(value);
-    if (std::string* existing = state_->find(name))
-        *existing = text;
-    else
-        state_->values.emplace_back(name, text);
+    if (State::Line* line = state_->find(name)) {
+        line->text = line->text.substr(0, line->valueAt) + text;
+    } else {
+        if (!state_->lines.empty() && state_->lines.back().ending.empty())
+            state_->lines.back().ending = "\n";
+        state_->lines.push_back({std::string(name) + "=" + text, "\n", name, std::strlen(name) + 1});
+    }
     state_->dirty = true;
 }
 
@@ -184,9 +243,7 @@ bool SettingsStore::close()
         return false;
     bool ok = true;
     if (state_->dirty) {
-        std::string text = "# Vesiclar settings\n";
-        for (const auto& [key, value] : state_->values)
-            text += key + "=" + value + "\n";
+        const std::string text = state_->text();
         const std::string temp = state_->path + ".tmp";
         ok = makeFolders(state_->path);
         const int fd = ok ? ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
