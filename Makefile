@@ -10,7 +10,7 @@ PREFIX     ?= /usr/local
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean windows windows-test
+.PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean windows windows-installer windows-test
 
 all: build
 
@@ -49,6 +49,10 @@ windows: configure
 	@bash scripts/build-windows-deps.sh $(WINDOWS_BUILD)/deps cmake/mingw-w64-x86_64.cmake
 	@$(MAKE) --no-print-directory $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# The Windows setup program, $(WINDOWS_BUILD)/VesiclarSetup.exe, made with the rest of the Windows
+# build (packaging/windows).
+windows-installer: windows
 
 # One Wine session (private Xvfb, fresh prefix) for the Windows tests, in order.
 windows-test: windows

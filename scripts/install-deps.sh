@@ -20,6 +20,8 @@ packages=(
   # code and Wine (the loader and its `wine` wrapper) for the tests; dpkg-dev above also serves
   # `apt-get source`.
   g++-mingw-w64-x86-64-posix nasm wine wine64
+  # The Windows setup program.
+  nsis
 )
 
 missing=()

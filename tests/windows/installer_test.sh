@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# VesiclarSetup.exe /S under Wine: Vesiclar.scr lands in the 64-bit system folder, Add/Remove
+# Programs has its entry, and Vesiclar becomes the active screensaver; the uninstaller's /S takes
+# all of that away again but keeps the user's settings, and leaves a screensaver the user chose
+# after the install alone.
+#
+#   installer_test.sh SESSION_STATE SETUP_EXE VESICLAR_SCR VERSION
+set -uo pipefail
+state=$1
+setup=$2
+scr=$3
+version=$4
+. "$state/env"
+drive_c=$WINEPREFIX/drive_c
+installed=$drive_c/windows/system32/Vesiclar.scr
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vesiclar'
+desktop_key='HKCU\Control Panel\Desktop'
+settings_key='HKCU\Software\Quorvane\Vesiclar'
+failures=0
+check() {  # description command...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+value() {  # key name: the value's data, or nothing when it is missing
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v name="$2" '$1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }'
+}
+value_is() { [ "$(value "$1" "$2")" = "$3" ]; }
+missing() { ! wine reg query "$1" /v "$2" >/dev/null 2>&1; }
+key_missing() { ! wine reg query "$1" >/dev/null 2>&1; }
+uninstaller() { winepath -u "$(value "$uninstall_key" UninstallString | tr -d '"')"; }
+install() {
+  local started=$(date +%s%N)
+  wine "$setup" /S || return 1
+  echo "   installed in $((($(date +%s%N) - started) / 1000000)) ms"
+}
+# The uninstaller runs on from a copy of itself in the temporary folder, so its own process ends
+# before the work is done: wait (up to 30 s) until the uninstaller itself is gone.
+uninstall() {
+  local program started=$(date +%s%N)
+  program=$(uninstaller)
+  wine "$program" /S || return 1
+  for _ in $(seq 300); do
+    [ -e "$program" ] || { echo "   uninstalled in $((($(date +%s%N) - started) / 1000000)) ms"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# ---- 1: a silent install and uninstall; the user's settings stay -------------------------------
+check "the silent install ends with exit code 0" install
+check "Vesiclar.scr is in the 64-bit system folder, as built" cmp -s "$scr" "$installed"
+check "nothing went to the 32-bit system folder" test ! -e "$drive_c/windows/syswow64/Vesiclar.scr"
+check "the entry is named Vesiclar" value_is "$uninstall_key" DisplayName Vesiclar
+check "the entry has the version" value_is "$uninstall_key" DisplayVersion "$version"
+check "the entry has the publisher" value_is "$uninstall_key" Publisher Quorvane
+check "the entry's icon is the screensaver's" value_is "$uninstall_key" DisplayIcon 'C:\windows\system32\Vesiclar.scr,0'
+check "the entry's uninstaller is there" test -f "$(uninstaller)"
+check "the quiet uninstall is the uninstaller with /S" \
+  value_is "$uninstall_key" QuietUninstallString "$(value "$uninstall_key" UninstallString) /S"
+check "Vesiclar is the active screensaver" value_is "$desktop_key" SCRNSAVE.EXE 'C:\windows\system32\Vesiclar.scr'
+check "the screensaver is switched on" value_is "$desktop_key" ScreenSaveActive 1
+
+wine reg add "$settings_key" /v InstallerTest /t REG_DWORD /d 7 /f >/dev/null 2>&1
+install_folder=$(dirname "$(uninstaller)")
+check "the silent uninstall ends" uninstall
+check "Vesiclar.scr is gone" test ! -e "$installed"
+check "the uninstaller's folder is gone" test ! -e "$install_folder"
+check "the Add/Remove Programs entry is gone" key_missing "$uninstall_key"
+check "Vesiclar is no longer the active screensaver" missing "$desktop_key" SCRNSAVE.EXE
+check "the user's settings are kept" value_is "$settings_key" InstallerTest 0x7
+wine reg delete "$settings_key" /v InstallerTest /f >/dev/null 2>&1
+
+# ---- 2: another screensaver chosen since the install stays the active one ---------------------
+check "the second install ends with exit code 0" install
+wine reg add "$desktop_key" /v SCRNSAVE.EXE /d 'C:\windows\system32\Other.scr' /f >/dev/null 2>&1
+check "the second uninstall ends" uninstall
+check "the screensaver chosen since is still active" value_is "$desktop_key" SCRNSAVE.EXE 'C:\windows\system32\Other.scr'
+check "Vesiclar.scr is gone again" test ! -e "$installed"
+wine reg delete "$desktop_key" /v SCRNSAVE.EXE /f >/dev/null 2>&1
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
