@@ -16,12 +16,7 @@ installed=$drive_c/windows/system32/Vesiclar.scr
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vesiclar'
 desktop_key='HKCU\Control Panel\Desktop'
 settings_key='HKCU\Software\Quorvane\Vesiclar'
-failures=0
-check() {  # description command...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 value() {  # key name: the value's data, or nothing when it is missing
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v name="$2" '$1 == name { sub(/^ *[^ ]+ +[^ ]+ +/, ""); print; exit }'

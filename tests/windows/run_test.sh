@@ -13,12 +13,7 @@ work=$state/run_test
 rm -rf "$work"
 mkdir -p "$work"
 key='HKCU\Software\Quorvane\Vesiclar'
-failures=0
-check() {  # description command...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 set_values() {  # name type data ...
   while [ $# -gt 0 ]; do
     wine reg add "$key" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1
