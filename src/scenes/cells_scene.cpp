@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "assets/mesh.h"
 #include "data/data_file.h"
@@ -59,10 +60,17 @@ void CellsScene::load(const std::string& path)
     for (const auto& cell : cells)
         for (float r : cell->mitoRadius) mitoOrbit = std::max(mitoOrbit, r);
     // The helix sits 7 below the centre at a twentieth of its size; its rungs are 10 wide.
-    float helixReach = 0;
-    for (const Vector3& p : helix.strandA) helixReach = std::max(helixReach, p.length());
-    helixReach = 7.0f + 0.05f * (helixReach + helix.sphereRadius + 5.0f);
-    innerReach = std::max({0.8f * bodyMeshRadius, mitoOrbit + mitoMeshRadius, helixReach});
+    // The helix sits 7 below the centre at a twentieth of its size, turning about its own axis;
+    // its spheres and its rungs (10 wide) reach past the strand points.
+    float top = 0, around = 0;
+    for (const Vector3& p : helix.strandA) {
+        top = std::max(top, p.y);
+        around = std::max(around, std::hypot(p.x, p.z));
+    }
+    const float margin = helix.sphereRadius + 5.0f;
+    helixMiddle = -7.0f + 0.05f * top / 2.0f;
+    helixReach = 0.05f * (std::hypot(around, top / 2.0f) + margin);
+    innerReach = std::max({0.8f * bodyMeshRadius, mitoOrbit + mitoMeshRadius, std::fabs(helixMiddle) + helixReach});
 }
 
 void CellsScene::update(float dt)
@@ -93,6 +101,10 @@ void CellsScene::draw(const CameraPath& camera)
     const float reach = cellReach();
     for (const auto& cell : cells)
         cell->drawn = cell->visible && !(frustumCulling() && cell->alpha <= 0.0f) && !frustum.outside(cell->position, reach);
+    // A drawn cell's helix is small beside it and may still lie outside the view on its own.
+    auto helixSeen = [&](const Cell& cell) {
+        return !frustum.outside(cell.position + glRotation(cell.axis, cell.angle) * Vector3(0, helixMiddle, 0), helixReach);
+    };
 
     auto cellHelixFrame = [](const Cell& cell) {
         pushMatrix();
@@ -106,7 +118,7 @@ void CellsScene::draw(const CameraPath& camera)
     beginPart(FramePart::CellHelixSpheres);
     helix.dnaTexture.bind();
     for (const auto& cell : cells) {
-        if (!cell->drawn) continue;
+        if (!cell->drawn || !helixSeen(*cell)) continue;
         helix.alpha = cell->alpha * 0.5f;
         cellHelixFrame(*cell);
         helix.drawSpheres();
@@ -115,7 +127,7 @@ void CellsScene::draw(const CameraPath& camera)
     beginPart(FramePart::CellHelixRungs);
     helix.linkTexture.bind();
     for (const auto& cell : cells) {
-        if (!cell->drawn) continue;
+        if (!cell->drawn || !helixSeen(*cell)) continue;
         helix.alpha = cell->alpha;
         cellHelixFrame(*cell);
         helix.drawRungs();

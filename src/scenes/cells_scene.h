@@ -31,6 +31,9 @@ public:
     Texture cellTexture;
     // Radius about a cell's position that holds its body, mitochondria and helix.
     float innerReach = 0;
+    // The helix's middle on the cell's turned y axis, and the radius about it that holds the helix.
+    float helixMiddle = 0;
+    float helixReach = 0;
 
     // Radius about a cell's position that holds everything the cell draws, in its current pose.
     float cellReach() const { return std::max(membrane.poseRadius * 1.03f, innerReach); }
