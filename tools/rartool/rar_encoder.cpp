@@ -184,7 +184,6 @@ void RarEncoder::beginStream()
     lz_ = LzHistory{};
     audio_ = AudioState{};
     multimedia_ = false;
-    channels_ = 1;
     std::memset(previousLengths_, 0, sizeof previousLengths_);
     streamStarted_ = false;
     entryHasBlock_ = false;
@@ -331,7 +330,6 @@ void RarEncoder::encodeBlock(size_t from, size_t to, bool)
         audio_ = bestState;
         stats_.audioBytes += bestDeltas.size();
         ++stats_.audioTables[bestChannels - 1];
-        channels_ = bestChannels;
     } else {
         for (const Token& t : tokens) {
             out->write(codes[0].codes[t.symbol], codes[0].lengths[t.symbol]);

@@ -110,10 +110,8 @@ private:
     LzHistory lz_;
     AudioState audio_;
     bool multimedia_ = false;
-    int channels_ = 1;
     uint8_t previousLengths_[rar20::kMaxTableSize] = {};
     bool streamStarted_ = false;
-    bool entryOpen_ = false;
     bool entryHasBlock_ = false;
     std::vector<BitWriter> entries_;
 };
