@@ -1,6 +1,7 @@
 #include "data/archive.h"
 
 #include "data/crc32.h"
+#include "data/rar_format.h"
 #include "data/rar_unpack.h"
 
 #include <cstdlib>
@@ -287,6 +288,9 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
         return ArchiveStatus::Ok;  // nothing to keep: stored bytes never touch the decoder's state
     if (uint64_t(entry.dataStart()) + packed > span_.size)
         return ArchiveStatus::Corrupt;
+    // Sizes the packed bytes cannot hold are refused before the output is allocated for them.
+    if (stored ? packed < entry.unpackedSize : entry.unpackedSize > rar20::maxCodedBytes(packed))
+        return ArchiveStatus::Corrupt;
 
     uint8_t* out = nullptr;
     if (wantOutput) {
@@ -299,10 +303,8 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
     ArchiveStatus result = ArchiveStatus::Ok;
     uint32_t delivered = 0;
     if (stored) {
-        // A stored entry is its own bytes; fewer packed than unpacked bytes means it was cut short.
-        if (packed < entry.unpackedSize)
-            result = ArchiveStatus::Corrupt;
-        else if (out != nullptr && entry.unpackedSize > 0) {
+        // A stored entry is its own bytes (a cut-short one was refused above).
+        if (out != nullptr && entry.unpackedSize > 0) {
             std::memcpy(out, span_.base + entry.dataStart(), entry.unpackedSize);
             delivered = entry.unpackedSize;
         }

@@ -42,6 +42,11 @@ constexpr uint32_t kShortDistanceBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
 // Matches this far back are coded one byte shorter than they are (and again from the second mark).
 constexpr uint32_t kFarDistance = 0x2000;
 constexpr uint32_t kVeryFarDistance = 0x40000;
+// The longest match any symbol can copy: length base 224, 3 added, 5 extra bits, 2 for distance.
+constexpr uint32_t kMaxMatchLength = 260;
+// Every symbol takes at least one bit and writes at most kMaxMatchLength bytes, so no stream codes
+// more bytes than this from packedSize bytes.
+constexpr uint64_t maxCodedBytes(uint32_t packedSize) { return uint64_t(packedSize) * 8 * kMaxMatchLength; }
 
 // The adaptive linear predictor of one multimedia channel. The encoder runs the same one to find
 // the delta that makes the decoder produce the byte it wants.

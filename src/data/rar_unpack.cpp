@@ -2,6 +2,7 @@
 
 #include "data/rar_format.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -33,7 +34,9 @@ struct DecodeTable {
 
 struct UnpackState {
     uint8_t* window = nullptr;
-    bool windowClean = true;
+    // Bytes written since the window was last cleared. Writes start at 0 and run on in order, so
+    // only the first min(this, window size) bytes can be other than zero.
+    uint64_t windowWritten = 0;
     uint32_t windowPos = 0;
     uint32_t flushedPos = 0;
 
@@ -175,11 +178,9 @@ void buildTable(DecodeTable& t, const uint8_t* lengths, uint32_t size)
     t.start[0] = 0;
     uint32_t n = 0;
     uint32_t next[16] = {};
-    bool oversubscribed = false;
     for (uint32_t l = 1; l < 16; ++l) {
         n = 2 * (n + count[l]);
         const uint32_t limit = n << (15 - l);
-        oversubscribed |= limit > 0x10000;
         t.limit[l] = limit < 0xFFFF ? limit : 0xFFFF;
         t.start[l] = t.start[l - 1] + count[l - 1];
         next[l] = t.start[l];
@@ -192,27 +193,21 @@ void buildTable(DecodeTable& t, const uint8_t* lengths, uint32_t size)
     }
     t.symbolCount = size;
 
-    if (oversubscribed) {
-        // Only damaged data gets here: ask the limit search for every prefix.
-        for (uint32_t q = 0; q < (1u << kQuickBits); ++q) {
-            uint32_t length = 0;
-            const uint32_t index = slowLookup(t, q << (16 - kQuickBits), length);
-            t.quick[q] = length <= kQuickBits ? t.symbols[index] | length << 16 : 0;
-        }
-        return;
-    }
-    // A proper prefix code: each short code covers a run of prefixes; the rest take the search.
-    std::memset(t.quick, 0, sizeof t.quick);
+    // Codes up to kQuickBits long resolved in advance, by the very rule of the limit search: the
+    // prefixes from limit[l - 1] up to limit[l] have length l. The limits never fall as l grows,
+    // so this holds for the oversubscribed tables of damaged data as well. A limit clamped to
+    // 0xFFFF stands for 0x10000 and beyond: every prefix lies below it.
+    constexpr uint32_t kShift = 16 - kQuickBits;
+    uint32_t q = 0;
     for (uint32_t l = 1; l <= uint32_t(kQuickBits); ++l) {
-        const uint32_t first = t.limit[l - 1] >> (16 - l);
-        for (uint32_t k = 0; k < count[l]; ++k) {
-            const uint32_t entry = t.symbols[t.start[l] + k] | l << 16;
-            const uint32_t from = (first + k) << (kQuickBits - l);
-            const uint32_t to = from + (1u << (kQuickBits - l));
-            for (uint32_t q = from; q < to; ++q)
-                t.quick[q] = entry;
+        const uint32_t end = t.limit[l] == 0xFFFF ? 1u << kQuickBits : t.limit[l] >> kShift;
+        for (; q < end; ++q) {
+            const uint32_t index = t.start[l] + (((q << kShift) - t.limit[l - 1]) >> (16 - l));
+            t.quick[q] = t.symbols[index < t.symbolCount ? index : 0] | l << 16;
         }
     }
+    for (; q < (1u << kQuickBits); ++q)
+        t.quick[q] = 0;
 }
 
 // Bit input held in registers by the hot loop.
@@ -330,6 +325,8 @@ void flushWindow(UnpackState& s)
     const uint32_t from = s.flushedPos;
     const uint32_t to = s.windowPos;
     s.flushedPos = to;
+    // The loop never lets the write position lap unflushed bytes, so this counts every write.
+    s.windowWritten += (to - from) & kWindowMask;
     if (s.output == nullptr || from == to)
         return;
     uint32_t first = (to > from ? to : kWindowSize) - from;
@@ -402,10 +399,10 @@ void resetState(UnpackState& s)
     s.recentIndex = 0;
     s.lastMatchLength = 0;
     s.lastDistance = 0;
-    if (!s.windowClean) {
-        std::memset(s.window, 0, kWindowSize);
-        s.windowClean = true;
-    }
+    // A damaged stream may reach back past the entry's start and must find zeros there, not the
+    // last entry's bytes; clearing only what was written spares a megabyte per entry.
+    std::memset(s.window, 0, s.windowWritten < kWindowSize ? size_t(s.windowWritten) : kWindowSize);
+    s.windowWritten = 0;
     std::memset(s.previousLengths, 0, sizeof s.previousLengths);
     s.flushedPos = 0;
     s.windowPos = 0;
@@ -518,10 +515,36 @@ bool decodeLoop(UnpackState& s)
 
 }  // namespace
 
-void UnpackStateDeleter::operator()(UnpackState* state) const { delete state; }
+namespace {
+
+// The state of the last finished extraction, kept for the next one: the megabyte window is then
+// allocated once per process instead of once per extraction call.
+struct SpareState {
+    std::atomic<UnpackState*> state{nullptr};
+    ~SpareState() { delete state.exchange(nullptr); }
+};
+SpareState gSpare;
+
+}  // namespace
+
+void UnpackStateDeleter::operator()(UnpackState* state) const
+{
+    UnpackState* empty = nullptr;
+    if (state != nullptr && !gSpare.state.compare_exchange_strong(empty, state))
+        delete state;
+}
 
 UnpackStatePtr createUnpackState()
 {
+    if (UnpackState* spare = gSpare.state.exchange(nullptr)) {
+        // As good as new: the written part of the window cleared, every other field fresh.
+        resetState(*spare);
+        uint8_t* const window = spare->window;
+        spare->window = nullptr;
+        *spare = UnpackState{};
+        spare->window = window;
+        return UnpackStatePtr(spare);
+    }
     UnpackStatePtr state(new (std::nothrow) UnpackState);
     if (!state)
         return nullptr;
@@ -547,7 +570,6 @@ bool unpackEntry(UnpackState& s, ArchiveSpan& data, uint32_t packedSize, uint32_
     s.delivered = 0;
     if (!solid)
         resetState(s);
-    s.windowClean = false;
 
     readInput(s);
     bool ok = solid || readTables(s);

@@ -11,20 +11,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         return 0;
     const ArchiveSpan span{bytes, uint32_t(size), 0};
 
-    ArchiveReader reader;
     char firstName[260] = "music.ogg";
-    if (reader.begin(span)) {
-        ArchiveEntry entry;
-        int entries = 0;
-        while (reader.next(entry) && entries++ < 64) {
-            if (entries == 1)
-                for (int i = 0; i < 260; ++i)
-                    firstName[i] = entry.name[i];
-            uint8_t* data = nullptr;
-            uint32_t count = 0;
-            if (reader.extract(entry, true, &data, &count) == ArchiveStatus::Ok && count != entry.unpackedSize)
-                std::abort();  // success always delivers the whole entry
-            std::free(data);
+    {
+        // Its own scope: the walk's decoder state is handed on to the extraction below.
+        ArchiveReader reader;
+        if (reader.begin(span)) {
+            ArchiveEntry entry;
+            int entries = 0;
+            while (reader.next(entry) && entries++ < 64) {
+                if (entries == 1)
+                    for (int i = 0; i < 260; ++i)
+                        firstName[i] = entry.name[i];
+                uint8_t* data = nullptr;
+                uint32_t count = 0;
+                if (reader.extract(entry, true, &data, &count) == ArchiveStatus::Ok && count != entry.unpackedSize)
+                    std::abort();  // success always delivers the whole entry
+                std::free(data);
+            }
         }
     }
 
