@@ -41,6 +41,9 @@ const char* kUsage =
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], platform::kDisplayGuardianOption) == 0)
+        return platform::runDisplayGuardian();
+
     // The scene objects come first: their random layouts are drawn before anything seeds.
     sceneWorld();
 

@@ -374,6 +374,18 @@ bool lastGammaRamp(GammaRamp& ramp);
 // changed the displays. Also done by the process's normal exit if nobody did.
 void restoreGamma();
 
+// ---- Display guardian (Linux) ------------------------------------------------------------------
+
+// The full-screen run's display mode and gamma ramps come back even when the process dies without
+// its teardown (a crash, SIGKILL, the OOM killer): before its first change, setDisplayMode and
+// setGamma hand what they will put back to a guardian process, which puts it back if this one
+// ends with the change still in force. Hosted runs change neither and start no guardian.
+// The guardian is this program started again with kDisplayGuardianOption as its one argument;
+// the Linux entry hands such a start to runDisplayGuardian before anything else, which returns
+// the exit status. Other platforms need neither.
+constexpr const char* kDisplayGuardianOption = "--display-guardian";
+int runDisplayGuardian();
+
 // ---- Stop requests -----------------------------------------------------------------------------
 
 // From now on SIGTERM, SIGINT and SIGHUP only raise a flag that the run's loop polls, so the

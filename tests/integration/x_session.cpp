@@ -163,7 +163,7 @@ XServer::~XServer()
     if (display_)
         XCloseDisplay(display_);
     if (pid_ > 0) {
-        kill(pid_, SIGTERM);
+        ::kill(pid_, SIGTERM);
         int status = 0;
         waitpid(pid_, &status, 0);
     }
@@ -171,6 +171,43 @@ XServer::~XServer()
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }
+}
+
+void XServer::kill()
+{
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+    display_ = nullptr;
+}
+
+std::vector<pid_t> guardianProcesses(const std::string& display)
+{
+    std::vector<pid_t> found;
+    const std::string wanted = "DISPLAY=" + display;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string command = readFile("/proc/" + pid + "/cmdline");
+        std::replace(command.begin(), command.end(), '\0', ' ');
+        if (command.find(" --display-guardian") == std::string::npos)
+            continue;
+        std::string environment = readFile("/proc/" + pid + "/environ");
+        for (size_t at = 0; at < environment.size();) {
+            const size_t end = std::min(environment.find('\0', at), environment.size());
+            if (environment.compare(at, end - at, wanted) == 0) {
+                found.push_back(static_cast<pid_t>(std::stol(pid)));
+                break;
+            }
+            at = end + 1;
+        }
+    }
+    return found;
 }
 
 Program::Program(const std::string& display, const std::vector<std::string>& settings) : display_(display)

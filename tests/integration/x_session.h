@@ -26,6 +26,9 @@ public:
     bool ok() const { return display_ != nullptr; }
     const std::string& name() const { return name_; }  // ":N"
     Display* display() const { return display_; }
+    // Kills the server at once, as a crash or the end of a session would. The test's own
+    // connection is left behind unclosed: closing it would make Xlib end the test.
+    void kill();
 
 private:
     pid_t pid_ = -1;
@@ -67,6 +70,9 @@ private:
     bool exited_ = false;
     int status_ = -1;
 };
+
+// The display guardians (the program started with --display-guardian) working for `display`.
+std::vector<pid_t> guardianProcesses(const std::string& display);
 
 // Runs xdotool with the arguments on `display`; true when it succeeded.
 bool xdotool(const std::string& display, const std::vector<std::string>& arguments);

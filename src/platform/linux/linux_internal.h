@@ -2,6 +2,10 @@
 
 // What the Linux files of the platform tell each other.
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <cstdint>
+#include <vector>
 
 namespace platform::linux_detail {
 
@@ -13,9 +17,42 @@ bool ownsScreen();
 Display* xrandrDisplay();
 
 // Installs, once, an X error handler that records errors instead of ending the process: a window
-// the host destroys under us must end the run cleanly, not abort it.
+// the host destroys under us must end the run cleanly, not abort it. A lost connection to the
+// server ends the process at once with status 1 and a line on stderr.
 void installXErrorHandler();
 // The code of the last X error since the previous call; 0 when none.
 int takeXError();
+
+// What the full-screen run changes on the X server and how it goes back: the mode of one CRTC,
+// and the ramp of every CRTC that has one. The run and its guardian put them back alike.
+struct ScreenSize {
+    int width = 0, height = 0;      // pixels
+    int widthMM = 0, heightMM = 0;  // millimetres
+};
+struct SavedMode {
+    RRCrtc crtc = 0;
+    RRMode mode = 0;
+    int x = 0, y = 0;
+    Rotation rotation = RR_Rotate_0;
+    std::vector<RROutput> outputs;
+    bool screenGrown = false;  // the screen was grown for the mode and goes back to `screen`
+    ScreenSize screen;
+};
+struct SavedRamp {
+    RRCrtc crtc = 0;
+    int size = 0;
+    std::vector<uint16_t> red, green, blue;  // the ramp to put back: the one found, or linear if unusable
+};
+void putBackMode(Display* display, const SavedMode& mode);
+void putBackRamps(Display* display, const std::vector<SavedRamp>& ramps);
+
+// The display guardian (display_guardian.cpp): a child process that puts back what the run
+// changed if the run dies before it does. guard* hands it what to put back, starting it on first
+// use, and returns once it holds it, so the change may follow; false when no guardian runs (the
+// change goes ahead unguarded). release* tells it that is back in place (or was never changed).
+bool guardMode(const SavedMode& mode);
+bool guardRamps(const std::vector<SavedRamp>& ramps);
+void releaseMode();
+void releaseRamps();
 
 }  // namespace platform::linux_detail

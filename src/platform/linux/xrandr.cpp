@@ -20,32 +20,16 @@ namespace {
 Display* gDisplay = nullptr;
 bool gHasRandr = false;
 
-struct ScreenSize {
-    int width = 0, height = 0;      // pixels
-    int widthMM = 0, heightMM = 0;  // millimetres
-};
+using linux_detail::SavedMode;
+using linux_detail::SavedRamp;
+using linux_detail::ScreenSize;
 
-struct SavedMode {
-    bool active = false;
-    RRCrtc crtc = 0;
-    RRMode mode = 0;
-    int x = 0, y = 0;
-    Rotation rotation = RR_Rotate_0;
-    std::vector<RROutput> outputs;
-    bool screenGrown = false;  // the screen was grown for the mode and goes back to `screen`
-    ScreenSize screen;
-};
+bool gModeChanged = false;
 SavedMode gSavedMode;
 
-struct SavedGamma {
-    RRCrtc crtc = 0;
-    int size = 0;
-    std::vector<uint16_t> red, green, blue;
-    bool usable = false;
-};
 bool gGammaChanged = false;
 bool gGammaSaved = false;
-std::vector<SavedGamma> gSavedGamma;
+std::vector<SavedRamp> gSavedRamps;
 bool gHaveLastRamp = false;
 GammaRamp gLastRamp;
 
@@ -127,42 +111,13 @@ ScreenSize screenSizeFor(XRRScreenResources* resources, RRCrtc changed, int widt
     return size;
 }
 
-void setScreenSize(const ScreenSize& size)
+void setScreenSize(Display* display, const ScreenSize& size)
 {
-    XRRSetScreenSize(gDisplay, DefaultRootWindow(gDisplay), size.width, size.height, size.widthMM, size.heightMM);
+    XRRSetScreenSize(display, DefaultRootWindow(display), size.width, size.height, size.widthMM, size.heightMM);
 }
 
-void readSavedGamma()
-{
-    gGammaSaved = true;
-    gSavedGamma.clear();
-    const Window root = DefaultRootWindow(gDisplay);
-    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root);
-    if (!resources)
-        return;
-    for (int i = 0; i < resources->ncrtc; ++i) {
-        SavedGamma saved;
-        saved.crtc = resources->crtcs[i];
-        saved.size = XRRGetCrtcGammaSize(gDisplay, saved.crtc);
-        if (saved.size <= 0)
-            continue;
-        if (XRRCrtcGamma* gamma = XRRGetCrtcGamma(gDisplay, saved.crtc)) {
-            if (gamma->size == saved.size) {
-                saved.red.assign(gamma->red, gamma->red + saved.size);
-                saved.green.assign(gamma->green, gamma->green + saved.size);
-                saved.blue.assign(gamma->blue, gamma->blue + saved.size);
-                saved.usable = usableChannel(saved.red.data(), saved.size) &&
-                               usableChannel(saved.green.data(), saved.size) &&
-                               usableChannel(saved.blue.data(), saved.size);
-            }
-            XRRFreeGamma(gamma);
-        }
-        gSavedGamma.push_back(std::move(saved));
-    }
-    XRRFreeScreenResources(resources);
-}
-
-bool putRamp(RRCrtc crtc, int size, const uint16_t* red, const uint16_t* green, const uint16_t* blue)
+bool putRamp(Display* display, RRCrtc crtc, int size, const uint16_t* red, const uint16_t* green,
+             const uint16_t* blue)
 {
     XRRCrtcGamma* gamma = XRRAllocGamma(size);
     if (!gamma)
@@ -170,9 +125,48 @@ bool putRamp(RRCrtc crtc, int size, const uint16_t* red, const uint16_t* green, 
     std::memcpy(gamma->red, red, sizeof(uint16_t) * size);
     std::memcpy(gamma->green, green, sizeof(uint16_t) * size);
     std::memcpy(gamma->blue, blue, sizeof(uint16_t) * size);
-    XRRSetCrtcGamma(gDisplay, crtc, gamma);
+    XRRSetCrtcGamma(display, crtc, gamma);
     XRRFreeGamma(gamma);
     return true;
+}
+
+// The ramps to put back after the run: each CRTC's own, or linear where that one is unusable.
+void readSavedGamma()
+{
+    gGammaSaved = true;
+    gSavedRamps.clear();
+    const Window root = DefaultRootWindow(gDisplay);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root);
+    if (!resources)
+        return;
+    const GammaRamp linear = gammaRamp(1, 1, 1);
+    for (int i = 0; i < resources->ncrtc; ++i) {
+        SavedRamp saved;
+        saved.crtc = resources->crtcs[i];
+        saved.size = XRRGetCrtcGammaSize(gDisplay, saved.crtc);
+        if (saved.size <= 0)
+            continue;
+        bool usable = false;
+        if (XRRCrtcGamma* gamma = XRRGetCrtcGamma(gDisplay, saved.crtc)) {
+            if (gamma->size == saved.size) {
+                saved.red.assign(gamma->red, gamma->red + saved.size);
+                saved.green.assign(gamma->green, gamma->green + saved.size);
+                saved.blue.assign(gamma->blue, gamma->blue + saved.size);
+                usable = usableChannel(saved.red.data(), saved.size) &&
+                         usableChannel(saved.green.data(), saved.size) && usableChannel(saved.blue.data(), saved.size);
+            }
+            XRRFreeGamma(gamma);
+        }
+        if (!usable) {
+            std::vector<uint16_t>* channels[3] = {&saved.red, &saved.green, &saved.blue};
+            for (int c = 0; c < 3; ++c) {
+                channels[c]->resize(saved.size);
+                resampleChannel(linear.entries + c * kGammaEntries, channels[c]->data(), saved.size);
+            }
+        }
+        gSavedRamps.push_back(std::move(saved));
+    }
+    XRRFreeScreenResources(resources);
 }
 
 }  // namespace
@@ -197,12 +191,33 @@ Display* xrandrDisplay()
     return gDisplay;
 }
 
+void putBackMode(Display* display, const SavedMode& mode)
+{
+    const Window root = DefaultRootWindow(display);
+    if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root)) {
+        XRRSetCrtcConfig(display, resources, mode.crtc, CurrentTime, mode.x, mode.y, mode.mode, mode.rotation,
+                         const_cast<RROutput*>(mode.outputs.data()), static_cast<int>(mode.outputs.size()));
+        XRRFreeScreenResources(resources);
+    }
+    // The mode back first, then the screen: it can only shrink once nothing lies beyond it.
+    if (mode.screenGrown)
+        setScreenSize(display, mode.screen);
+    XSync(display, False);
+}
+
+void putBackRamps(Display* display, const std::vector<SavedRamp>& ramps)
+{
+    for (const SavedRamp& ramp : ramps)
+        putRamp(display, ramp.crtc, ramp.size, ramp.red.data(), ramp.green.data(), ramp.blue.data());
+    XSync(display, False);
+}
+
 }  // namespace linux_detail
 
 bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
 {
-    if (!randrReady() || gSavedMode.active) {
-        noteFailure(gSavedMode.active ? "the mode is already changed" : "no XRandR 1.2 on this display");
+    if (!randrReady() || gModeChanged) {
+        noteFailure(gModeChanged ? "the mode is already changed" : "no XRandR 1.2 on this display");
         return false;
     }
     const Window root = DefaultRootWindow(gDisplay);
@@ -236,9 +251,20 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
                               needed.width <= maxWidth && needed.height <= maxHeight;
             const bool grow = needed.width != before.width || needed.height != before.height;
             if (fits) {
+                SavedMode saved;
+                saved.crtc = outputInfo->crtc;
+                saved.mode = crtc->mode;
+                saved.x = crtc->x;
+                saved.y = crtc->y;
+                saved.rotation = crtc->rotation;
+                saved.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
+                saved.screenGrown = grow;
+                saved.screen = before;
+                // The guardian holds the way back before the screen or the mode changes.
+                linux_detail::guardMode(saved);
                 linux_detail::takeXError();
                 if (grow) {
-                    setScreenSize(needed);
+                    setScreenSize(gDisplay, needed);
                     XSync(gDisplay, False);
                 }
                 const Status status = linux_detail::takeXError() != 0
@@ -248,21 +274,17 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
                                                              crtc->noutput);
                 XSync(gDisplay, False);
                 if (status == RRSetConfigSuccess && linux_detail::takeXError() == 0) {
-                    gSavedMode.active = true;
-                    gSavedMode.crtc = outputInfo->crtc;
-                    gSavedMode.mode = crtc->mode;
-                    gSavedMode.x = crtc->x;
-                    gSavedMode.y = crtc->y;
-                    gSavedMode.rotation = crtc->rotation;
-                    gSavedMode.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
-                    gSavedMode.screenGrown = grow;
-                    gSavedMode.screen = before;
+                    gSavedMode = std::move(saved);
+                    gModeChanged = true;
                     restoreScreenAtExit();
                     ok = true;
-                } else if (grow) {
-                    setScreenSize(before);
-                    XSync(gDisplay, False);
-                    linux_detail::takeXError();
+                } else {
+                    if (grow) {
+                        setScreenSize(gDisplay, before);
+                        XSync(gDisplay, False);
+                        linux_detail::takeXError();
+                    }
+                    linux_detail::releaseMode();
                 }
             }
         }
@@ -279,21 +301,12 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
 
 void restoreDisplayMode()
 {
-    if (!gSavedMode.active || !gDisplay)
+    if (!gModeChanged || !gDisplay)
         return;
-    gSavedMode.active = false;
-    const Window root = DefaultRootWindow(gDisplay);
-    if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root)) {
-        XRRSetCrtcConfig(gDisplay, resources, gSavedMode.crtc, CurrentTime, gSavedMode.x, gSavedMode.y,
-                         gSavedMode.mode, gSavedMode.rotation, gSavedMode.outputs.data(),
-                         static_cast<int>(gSavedMode.outputs.size()));
-        XRRFreeScreenResources(resources);
-    }
-    // The mode back first, then the screen: it can only shrink once nothing lies beyond it.
-    if (gSavedMode.screenGrown)
-        setScreenSize(gSavedMode.screen);
-    XSync(gDisplay, False);
+    gModeChanged = false;
+    linux_detail::putBackMode(gDisplay, gSavedMode);
     linux_detail::takeXError();
+    linux_detail::releaseMode();
 }
 
 bool setGamma(float redExponent, float greenExponent, float blueExponent)
@@ -306,20 +319,26 @@ bool setGamma(float redExponent, float greenExponent, float blueExponent)
     }
     if (!gGammaSaved)
         readSavedGamma();
+    // The guardian holds the ramps to put back before the first one changes.
+    if (!gGammaChanged)
+        linux_detail::guardRamps(gSavedRamps);
     bool any = false;
     std::vector<uint16_t> channels[3];
     linux_detail::takeXError();
-    for (const SavedGamma& saved : gSavedGamma) {
+    for (const SavedRamp& saved : gSavedRamps) {
         for (int c = 0; c < 3; ++c) {
             channels[c].resize(saved.size);
             resampleChannel(gLastRamp.entries + c * kGammaEntries, channels[c].data(), saved.size);
         }
-        any = putRamp(saved.crtc, saved.size, channels[0].data(), channels[1].data(), channels[2].data()) || any;
+        any = putRamp(gDisplay, saved.crtc, saved.size, channels[0].data(), channels[1].data(), channels[2].data()) ||
+              any;
     }
     XSync(gDisplay, False);
     if (any) {
         gGammaChanged = true;
         restoreScreenAtExit();
+    } else if (!gGammaChanged) {
+        linux_detail::releaseRamps();
     }
     return any && linux_detail::takeXError() == 0;
 }
@@ -336,20 +355,8 @@ void restoreGamma()
     if (!gGammaChanged || !gDisplay)
         return;
     gGammaChanged = false;
-    const GammaRamp linear = gammaRamp(1, 1, 1);
-    std::vector<uint16_t> channels[3];
-    for (const SavedGamma& saved : gSavedGamma) {
-        if (saved.usable) {
-            putRamp(saved.crtc, saved.size, saved.red.data(), saved.green.data(), saved.blue.data());
-            continue;
-        }
-        for (int c = 0; c < 3; ++c) {
-            channels[c].resize(saved.size);
-            resampleChannel(linear.entries + c * kGammaEntries, channels[c].data(), saved.size);
-        }
-        putRamp(saved.crtc, saved.size, channels[0].data(), channels[1].data(), channels[2].data());
-    }
-    XSync(gDisplay, False);
+    linux_detail::putBackRamps(gDisplay, gSavedRamps);
+    linux_detail::releaseRamps();
 }
 
 }  // namespace platform
