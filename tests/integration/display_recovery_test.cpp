@@ -1,5 +1,5 @@
-// What a run leaves when it does not end the usual way: killed or crashed, the display guardian
-// puts the mode and the ramp back.
+// What a run leaves when it does not end the usual way: killed or crashed (the display guardian
+// puts the mode and the ramp back), or with the X server gone from under it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -127,6 +127,35 @@ TEST_F(DisplayRecoveryTest, CleanEndLetsTheGuardianGoAndAHostedRunHasNone)
     EXPECT_TRUE(guardianProcesses(server->name()).empty()) << "a hosted run changes nothing to guard";
     hosted->signal(SIGTERM);
     EXPECT_TRUE(hosted->waitForExit(10, status));
+}
+
+TEST_F(DisplayRecoveryTest, LosingTheXServerEndsTheRunAtOnceWithStatusOne)
+{
+    for (bool hostedRun : {false, true}) {
+        std::vector<std::string> arguments{"/s"};
+        if (hostedRun) {
+            Display* d = server->display();
+            const Window host = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 320, 240, 0, 0, 0);
+            XMapWindow(d, host);
+            XSync(d, False);
+            arguments = {"--window-id", std::to_string(host)};
+        }
+        auto program = startRun(runSettings({"Width=800", "Height=600", "DefGamma=0", "Gamma=80", "EnableMusic=1"}),
+                                arguments);
+        server->kill();
+        const double start = now();
+        int status = -1;
+        ASSERT_TRUE(program->waitForExit(10, status)) << "the run outlived its X server";
+        const double seconds = now() - start;
+        const char* what = hostedRun ? "--window-id" : "/s";
+        EXPECT_LT(seconds, 1.0) << what;
+        std::printf("[ measure  ] %s: ended %.0f ms after the X server\n", what, seconds * 1000);
+        EXPECT_EQ(status, 1) << what;
+        const std::string error = program->standardError();
+        EXPECT_NE(error.find("vesiclar: lost the connection to the X server"), std::string::npos) << what << error;
+        EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"}) << what;
+        startServer();
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <SDL_syswm.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -30,6 +31,16 @@ int recordXError(Display*, XErrorEvent* error)
 {
     gLastXError = error->error_code;
     return 0;
+}
+
+// The X server went away (killed, or the session ended): nothing on the screen is left to put
+// back and no X call can succeed any more, so the process ends here, at once. Xlib would end it
+// anyway once this returns; exit() would run teardown code that talks to the dead server.
+[[noreturn]] int endOnLostServer(Display* display)
+{
+    std::fprintf(stderr, "vesiclar: lost the connection to the X server %s; ending\n",
+                 display ? DisplayString(display) : "");
+    std::_Exit(1);
 }
 
 bool nativeHandles(SDL_Window* window, Display*& display, Window& xwindow)
@@ -99,6 +110,7 @@ void installXErrorHandler()
     static bool installed = false;
     if (!installed) {
         gPreviousHandler = XSetErrorHandler(recordXError);
+        XSetIOErrorHandler(endOnLostServer);
         installed = true;
     }
 }
