@@ -64,6 +64,14 @@ fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 fuzz-test: fuzz
 	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# A long full-screen run under Xvfb with the music on: memory, CPU per frame, frames/s per set.
+# At the lowest priority and on one rasterizer thread, since the machine is shared.
+MINUTES ?= 10
+.PHONY: soak
+soak: configure
+	cmake --build $(BUILD) -j $(JOBS) --target soak
+	LP_NUM_THREADS=1 nice -n 19 $(BUILD)/bin/soak $(MINUTES) $(BUILD)/soak.csv
+
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@bash scripts/run-benchmarks.sh $(BUILD)
