@@ -4,8 +4,14 @@
 #include <GL/gl.h>
 #include <SDL_syswm.h>
 
+#include <poll.h>
+
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/linux/linux_internal.h"
@@ -36,11 +42,37 @@ int recordXError(Display*, XErrorEvent* error)
 // The X server went away (killed, or the session ended): nothing on the screen is left to put
 // back and no X call can succeed any more, so the process ends here, at once. Xlib would end it
 // anyway once this returns; exit() would run teardown code that talks to the dead server.
-[[noreturn]] int endOnLostServer(Display* display)
+[[noreturn]] void endOnLostServer(const char* name)
 {
-    std::fprintf(stderr, "vesiclar: lost the connection to the X server %s; ending\n",
-                 display ? DisplayString(display) : "");
+    static std::atomic<bool> ending{false};
+    if (!ending.exchange(true))
+        std::fprintf(stderr, "vesiclar: lost the connection to the X server %s; ending\n", name);
     std::_Exit(1);
+}
+
+int onXIOError(Display* display) { endOnLostServer(display ? DisplayString(display) : ""); }
+
+// Xlib only learns of a dead server when the loop next reads from it, which a slow frame can put
+// off for seconds. A thread that only waits for the connection's hang-up learns it at once.
+void watchConnection(Display* display)
+{
+    static bool watching = false;
+    if (watching || !display)
+        return;
+    watching = true;
+    const int fd = ConnectionNumber(display);
+    std::thread([fd, name = std::string(DisplayString(display))] {
+        pollfd connection{fd, POLLRDHUP, 0};
+        for (;;) {
+            const int ready = ::poll(&connection, 1, -1);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0 || (connection.revents & POLLNVAL))
+                return;
+            if (connection.revents & (POLLRDHUP | POLLHUP | POLLERR))
+                endOnLostServer(name.c_str());
+        }
+    }).detach();
 }
 
 bool nativeHandles(SDL_Window* window, Display*& display, Window& xwindow)
@@ -110,7 +142,7 @@ void installXErrorHandler()
     static bool installed = false;
     if (!installed) {
         gPreviousHandler = XSetErrorHandler(recordXError);
-        XSetIOErrorHandler(endOnLostServer);
+        XSetIOErrorHandler(onXIOError);
         installed = true;
     }
 }
@@ -160,6 +192,7 @@ bool adoptGlWindow(SDL_Window* window, bool foreign)
     installServices();
     if (!nativeHandles(window, gGlXDisplay, gGlXWindow))
         gGlXDisplay = nullptr;
+    watchConnection(gGlXDisplay);
     return true;
 }
 
