@@ -181,7 +181,9 @@ TEST_F(SettingsPersistence, SaveCreatesTheFolderAndWritesNoPath)
 
 TEST_F(SettingsPersistence, GarbageTruncatedAndHugeFilesGiveFactoryValues)
 {
-    writeStore(std::string("\x00\x01\xff\xfe=\n=\n\n\n====Width\nVolu", 26));
+    // Sized by the array: the text holds a NUL of its own.
+    const char garbage[] = "\x00\x01\xff\xfe=\n=\n\n\n====Width\nVolu";
+    writeStore(std::string(garbage, sizeof garbage - 1));
     loadSettings();
     expectFactory(currentSettings);
 
