@@ -2,6 +2,7 @@
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 WINDOWS_BUILD ?= build-windows
+ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 10
 PREFIX     ?= /usr/local
@@ -64,6 +65,15 @@ fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 fuzz-test: fuzz
 	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The unit and GL suites and a whole scene-set cycle under ASan, LSan and UBSan.
+$(ASAN_BUILD)/CMakeCache.txt:
+	cmake --preset asan
+
+.PHONY: check-sanitizers
+check-sanitizers: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@bash scripts/check-sanitizers.sh $(ASAN_BUILD)
+
 # A long full-screen run under Xvfb with the music on: memory, CPU per frame, frames/s per set.
 # At the lowest priority and on one rasterizer thread, since the machine is shared.
 MINUTES ?= 10
@@ -91,4 +101,4 @@ screenshots: configure
 	@bash scripts/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) $(ASAN_BUILD)
