@@ -3,7 +3,7 @@
 #include <cctype>
 #include <set>
 
-#include "platform/linux/mnemonics.h"
+#include "platform/mnemonics.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/linux/bitmap_file.h"
-#include "platform/linux/mnemonics.h"
+#include "platform/mnemonics.h"
 #include "platform/platform.h"
 
 namespace platform {

@@ -1,4 +1,4 @@
-#include "platform/linux/mnemonics.h"
+#include "platform/mnemonics.h"
 
 namespace {
 
