@@ -44,9 +44,10 @@ void* loadLibraryCopy(std::span<const uint8_t> image)
     void* module = nullptr;
     if (platform::writeTempFile(libraryPath, sizeof libraryPath, platform::tempDirectory(), "bas", image)) {
         module = platform::loadLibrary(libraryPath);
-        // The loaded mapping keeps the code; removing the file now leaves nothing behind even when
-        // the process is killed.
-        removeMusicLibraryCopy();
+        // Where the loaded mapping keeps the code, removing the file now leaves nothing behind even
+        // when the process is killed; elsewhere it goes after the library is freed.
+        if (!module || platform::kLoadedLibraryFileRemovable)
+            removeMusicLibraryCopy();
     }
     if (!module)
         module = platform::loadLibraryFromMemory(image, "bas");
@@ -78,8 +79,9 @@ void unloadLibrary()
 
 void removeMusicLibraryCopy()
 {
-    platform::deleteFile(libraryPath);
-    libraryPath[0] = '\0';
+    // The path is forgotten only once the file is gone, so a later call can still remove it.
+    if (platform::deleteFile(libraryPath))
+        libraryPath[0] = '\0';
 }
 
 void setMusicLibraryImage(std::span<const uint8_t> bytes) { libraryImage = bytes; }

@@ -30,7 +30,8 @@ public:
     DataFile musicData;
 };
 
-// Removes the temporary copy of the library if one is still on disk. Safe in a signal handler.
+// Removes the temporary copy of the library if one is still on disk; a copy the system will not
+// remove yet stays known for a later call. Safe in a signal handler.
 void removeMusicLibraryCopy();
 
 // Replaces the embedded library image for `start` (tests and tools); an empty span restores it.

@@ -82,8 +82,17 @@ void freeLibrary(void* library);
 // always remove what was made. False, with nothing left on disk and `path` empty, on any failure.
 bool writeTempFile(char* path, size_t capacity, const std::string& directory, const char* prefix,
                    std::span<const uint8_t> bytes);
-// Removes the file; does nothing for an empty path. Safe to call from a signal handler.
-void deleteFile(const char* path);
+// Removes the file. True when it is gone (removed now, or not there, or an empty path); false
+// when it is still on disk, e.g. Windows refusing to remove a loaded library. Safe to call from a
+// signal handler.
+bool deleteFile(const char* path);
+// Whether a loaded library's file can be removed while the library stays loaded: POSIX keeps the
+// mapping alive, Windows holds the file until the library is freed.
+#if defined(_WIN32)
+constexpr bool kLoadedLibraryFileRemovable = false;
+#else
+constexpr bool kLoadedLibraryFileRemovable = true;
+#endif
 // Loads a library image held only in memory (an anonymous file called `name`), for when no folder
 // lets code be loaded from it. Null when that fails or the system cannot do it.
 void* loadLibraryFromMemory(std::span<const uint8_t> bytes, const char* name);

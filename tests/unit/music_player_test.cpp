@@ -318,14 +318,19 @@ TEST(TempFile, IsPrivateHoldsTheBytesAndCanBeRemoved)
     ASSERT_EQ(stat(path, &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(readBytes(path), bytes);
-    platform::deleteFile(path);
+    EXPECT_TRUE(platform::deleteFile(path));
     EXPECT_NE(stat(path, &st), 0);
+    EXPECT_TRUE(platform::deleteFile(path));  // already gone counts as gone
+    // What the system will not remove is reported, so its path is not forgotten.
+    std::filesystem::create_directory(folder.file("basdir"));
+    EXPECT_FALSE(platform::deleteFile(folder.file("basdir").c_str()));
+    EXPECT_TRUE(std::filesystem::exists(folder.file("basdir")));
 
     EXPECT_FALSE(platform::writeTempFile(path, sizeof path, folder.file("missing/"), "bas", bytes));
     EXPECT_STREQ(path, "");
     EXPECT_FALSE(platform::writeTempFile(path, 8, folder.path() + "/", "bas", bytes));  // name does not fit
     EXPECT_FALSE(platform::writeTempFile(path, sizeof path, "", "bas", bytes));
-    platform::deleteFile("");
+    EXPECT_TRUE(platform::deleteFile(""));
 }
 
 }  // namespace

@@ -56,10 +56,14 @@ bool writeTempFile(char* path, size_t capacity, const std::string& directory, co
     return true;
 }
 
-void deleteFile(const char* path)
+bool deleteFile(const char* path)
 {
-    if (path && path[0] != '\0')
-        ::unlink(path);
+    if (!path || path[0] == '\0')
+        return true;
+    const int saved = errno;  // a signal handler must leave errno as it found it
+    const bool gone = ::unlink(path) == 0 || errno == ENOENT;
+    errno = saved;
+    return gone;
 }
 
 void* loadLibraryFromMemory(std::span<const uint8_t> bytes, const char* name)

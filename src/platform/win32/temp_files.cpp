@@ -37,10 +37,14 @@ bool writeTempFile(char* path, size_t capacity, const std::string& directory, co
     return ok;
 }
 
-void deleteFile(const char* path)
+bool deleteFile(const char* path)
 {
-    if (path && path[0] != '\0')
-        DeleteFileA(path);
+    if (!path || path[0] == '\0')
+        return true;
+    if (DeleteFileA(path))
+        return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 void* loadLibraryFromMemory(std::span<const uint8_t>, const char*) { return nullptr; }
