@@ -15,6 +15,7 @@
 
 #include "audio/engine/audio_engine.h"
 #include "audio/engine/gain_ramp.h"
+#include "audio/engine/sample_converter.h"
 #include "audio/engine/vorbis_stream.h"
 #include "ogg_samples.h"
 #include "test_support.h"
@@ -139,6 +140,79 @@ TEST(VorbisStream, ConvertsMonoAndOtherRatesToStereoAtTheOutputRate)
         energy += std::abs(out[i]);
     }
     EXPECT_GT(energy / frames, 1000.0);  // real sound came through, not silence
+}
+
+// ---- The converter ----------------------------------------------------------------------------
+
+std::vector<int16_t> convert(SampleConverter& converter, const std::vector<int16_t>& in, int channels, int putChunk,
+                             int getChunk)
+{
+    std::vector<int16_t> out, part(static_cast<size_t>(getChunk) * 2);
+    const int frames = static_cast<int>(in.size()) / channels;
+    for (int at = 0; at < frames; at += putChunk) {
+        converter.put(in.data() + static_cast<size_t>(at) * channels, std::min(putChunk, frames - at));
+        for (int got; (got = converter.get(part.data(), getChunk)) > 0;)
+            out.insert(out.end(), part.begin(), part.begin() + got * 2);
+    }
+    converter.flush();
+    for (int got; (got = converter.get(part.data(), getChunk)) > 0;)
+        out.insert(out.end(), part.begin(), part.begin() + got * 2);
+    return out;
+}
+
+TEST(SampleConverter, ChangesTheRateSmoothlyWhateverTheChunksAre)
+{
+    // One second of a 1 kHz tone at 48 kHz, to 44.1 kHz.
+    auto toneAt = [](size_t frame, double rate) {
+        return 12000.0 * std::sin(2 * M_PI * 1000.0 * static_cast<double>(frame) / rate);
+    };
+    std::vector<int16_t> tone(48000);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<int16_t>(std::lrint(toneAt(i, 48000.0)));
+    SampleConverter converter;
+    ASSERT_TRUE(converter.setup(1, 48000, 44100));
+    const std::vector<int16_t> whole = convert(converter, tone, 1, 48000, 100000);
+    ASSERT_EQ(whole.size() / 2, 44100u);
+    for (size_t f = 0; f < whole.size() / 2; ++f) {
+        ASSERT_NEAR(whole[f * 2], toneAt(f, 44100.0), 60.0) << "frame " << f;
+        ASSERT_EQ(whole[f * 2], whole[f * 2 + 1]) << "frame " << f;
+    }
+    // Fed and drained in odd pieces, the result is the same to the last sample.
+    ASSERT_TRUE(converter.setup(1, 48000, 44100));
+    EXPECT_TRUE(convert(converter, tone, 1, 333, 71) == whole);
+    // Cleared halfway, it starts afresh.
+    converter.put(tone.data(), 1000);
+    converter.clear();
+    EXPECT_TRUE(convert(converter, tone, 1, 4096, 4096) == whole);
+}
+
+TEST(SampleConverter, FoldsSurroundChannelsIntoStereo)
+{
+    SampleConverter converter;
+    EXPECT_FALSE(converter.setup(0, 44100, 44100));
+    EXPECT_FALSE(converter.setup(9, 44100, 44100));
+    // Vorbis order: front left, centre, front right, rear left, rear right, LFE.
+    ASSERT_TRUE(converter.setup(6, 44100, 44100));
+    auto fold = [&](const std::vector<int16_t>& channels) {
+        converter.clear();
+        std::vector<int16_t> in;
+        for (int i = 0; i < 4; ++i)
+            in.insert(in.end(), channels.begin(), channels.end());
+        const std::vector<int16_t> out = convert(converter, in, 6, 4, 4);
+        return std::pair<int, int>(out.at(2), out.at(3));
+    };
+    const auto [frontLeft, frontLeftOnRight] = fold({10000, 0, 0, 0, 0, 0});
+    EXPECT_GT(frontLeft, 3000);
+    EXPECT_EQ(frontLeftOnRight, 0);
+    EXPECT_EQ(fold({0, 0, 0, 0, 10000, 0}), std::make_pair(0, frontLeft));
+    const auto [centreLeft, centreRight] = fold({0, 10000, 0, 0, 0, 0});
+    EXPECT_EQ(centreLeft, centreRight);
+    EXPECT_GT(centreLeft, 2000);
+    EXPECT_EQ(fold({0, 0, 0, 0, 0, 30000}), std::make_pair(0, 0));  // the LFE is left out
+    // Every channel at once comes out as loud as one, not clipped.
+    const auto [allLeft, allRight] = fold({16000, 16000, 16000, 16000, 16000, 16000});
+    EXPECT_NEAR(allLeft, 16000, 1);
+    EXPECT_NEAR(allRight, 16000, 1);
 }
 
 // ---- The gain ---------------------------------------------------------------------------------

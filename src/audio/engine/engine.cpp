@@ -1,18 +1,21 @@
-// The nine exported entry points over SDL2 audio output. The main thread only creates streams,
-// flips atomic flags and opens or closes the device; all decoding and mixing happens in SDL's
-// audio callback, which never waits for the main thread.
-#include <SDL.h>
-
+// The nine exported entry points over the platform's audio output. The caller's thread only
+// creates streams, flips atomic flags and opens, halts or closes the device; all decoding and
+// mixing happens on the output's thread, which never waits for the caller.
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
 
 #include "audio/engine/audio_engine.h"
+#include "audio/engine/audio_output.h"
 #include "audio/engine/gain_ramp.h"
 #include "audio/engine/vorbis_stream.h"
 
+#if defined(_WIN32)
+#define AUDIO_EXPORT extern "C"  // the names leave the DLL through its .def file
+#else
 #define AUDIO_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -33,20 +36,17 @@ struct Slot {
 };
 
 struct Engine {
-    ~Engine() { shutdown(); }  // unloading without BASS_Free must not leave the callback running
+    ~Engine() { shutdown(); }  // unloading without BASS_Free must not leave the output running
 
     void shutdown()
     {
-        if (device)
-            SDL_CloseAudioDevice(device);  // joins the audio thread
-        device = 0;
+        if (initialised)
+            closeOutput();  // joins the output thread
         for (Slot& slot : slots) {
             slot.stream.close();
             slot.state.store(kFree, std::memory_order_relaxed);
             slot.handle = 0;
         }
-        if (initialised)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
         initialised = false;
     }
 
@@ -63,14 +63,12 @@ struct Engine {
     std::atomic<uint32_t> error{kAudioOk};
     std::atomic<int> volume{100};
     std::atomic<bool> muted{false};  // BASS_Stop fades to silence before it halts output
-    std::atomic<bool> silent{true};  // the last block went out at zero gain or with nothing playing
     bool initialised = false;
-    SDL_AudioDeviceID device = 0;
     int rate = kDefaultRate;
     uint32_t lastHandle = 0;
     Slot slots[kMaxStreams];
 
-    // Audio thread only.
+    // Output thread only.
     GainRamp ramp;
     bool audible = false;
     std::vector<int32_t> mix;
@@ -91,7 +89,8 @@ uint32_t succeed()
     return 1;
 }
 
-void mixBlock(Engine& engine, int16_t* out, int frames)
+// One block of at most kBlockFrames; true when it went out silent.
+bool mixBlock(Engine& engine, int16_t* out, int frames)
 {
     std::fill(engine.mix.begin(), engine.mix.begin() + frames * 2, 0);
     bool any = false;
@@ -115,20 +114,20 @@ void mixBlock(Engine& engine, int16_t* out, int frames)
         engine.ramp.jumpToTarget();
     engine.ramp.apply(engine.mix.data(), out, frames);
     engine.audible = any;
-    engine.silent.store(!any || engine.ramp.gain() == 0.0f, std::memory_order_release);
+    return !any || engine.ramp.gain() == 0.0f;
 }
 
-void SDLCALL fillOutput(void* user, Uint8* bytes, int length)
+bool mixOutput(void* user, int16_t* out, int frames)
 {
     Engine& engine = *static_cast<Engine*>(user);
-    int16_t* out = reinterpret_cast<int16_t*>(bytes);
-    int frames = length / 4;
+    bool silent = true;
     while (frames > 0) {
         const int block = std::min(frames, kBlockFrames);
-        mixBlock(engine, out, block);
+        silent = mixBlock(engine, out, block) && silent;
         out += block * 2;
         frames -= block;
     }
+    return silent;
 }
 
 }  // namespace
@@ -147,8 +146,6 @@ AUDIO_EXPORT uint32_t VESICLAR_AUDIO_CALL BASS_Init(int32_t device, uint32_t fre
         frequency = kDefaultRate;
     if (frequency < 8000 || frequency > 192000)
         return fail(kAudioErrorParameter);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return fail(kAudioErrorNoOutput);
 
     engine.rate = static_cast<int>(frequency);
     engine.mix.assign(kBlockFrames * 2, 0);
@@ -156,24 +153,9 @@ AUDIO_EXPORT uint32_t VESICLAR_AUDIO_CALL BASS_Init(int32_t device, uint32_t fre
     engine.ramp = GainRamp(engine.rate);
     engine.audible = false;
     engine.muted.store(false);
-    engine.silent.store(true);
-
-    SDL_AudioSpec want{};
-    want.freq = engine.rate;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = fillOutput;
-    want.userdata = &engine;
-    SDL_AudioSpec have{};
-    // No changes allowed: SDL converts to whatever the hardware wants, so the mixer stays 16-bit stereo.
-    engine.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (engine.device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (!openOutput(engine.rate, mixOutput, &engine))
         return fail(kAudioErrorNoOutput);
-    }
     engine.initialised = true;
-    SDL_PauseAudioDevice(engine.device, 0);
     return succeed();
 }
 
@@ -255,7 +237,7 @@ AUDIO_EXPORT uint32_t VESICLAR_AUDIO_CALL BASS_Start()
     if (!gEngine.initialised)
         return fail(kAudioErrorNotInit);
     gEngine.muted.store(false, std::memory_order_release);  // glides back up from silence
-    SDL_PauseAudioDevice(gEngine.device, 0);
+    resumeOutput();
     return succeed();
 }
 
@@ -264,14 +246,9 @@ AUDIO_EXPORT uint32_t VESICLAR_AUDIO_CALL BASS_Stop()
     Engine& engine = gEngine;
     if (!engine.initialised)
         return fail(kAudioErrorNotInit);
-    // Halting mid-waveform clicks: let the callback glide to silence first (20 ms), but never
-    // wait long on a device that has stalled or is already halted.
+    // Halting mid-waveform clicks: the output glides to silence first (20 ms) and halts then.
     engine.muted.store(true, std::memory_order_release);
-    if (SDL_GetAudioDeviceStatus(engine.device) == SDL_AUDIO_PLAYING) {
-        for (int waited = 0; waited < 100 && !engine.silent.load(std::memory_order_acquire); ++waited)
-            SDL_Delay(1);
-    }
-    SDL_PauseAudioDevice(engine.device, 1);
+    pauseOutputWhenSilent();
     return succeed();
 }
 

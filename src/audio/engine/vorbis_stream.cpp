@@ -1,8 +1,7 @@
 #include "audio/engine/vorbis_stream.h"
 
-#include <SDL.h>
-
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "audio/engine/audio_engine.h"
@@ -14,7 +13,7 @@ constexpr size_t kAheadFrames = 2048;  // kept decoded beyond each request
 constexpr int kChunkFrames = 4096;     // most one read may add
 constexpr int kMaxChannels = 8;
 constexpr int kEnd = -1;
-constexpr int kBigEndian = SDL_BYTEORDER == SDL_BIG_ENDIAN ? 1 : 0;
+constexpr int kBigEndian = std::endian::native == std::endian::big ? 1 : 0;
 
 }  // namespace
 
@@ -80,10 +79,9 @@ bool VorbisStream::open(const uint8_t* data, size_t size, int outputRate, uint32
     }
     channels_ = first->channels;
     rate_ = first->rate;
-    if (channels_ != 2 || rate_ != outputRate) {
-        converter_ = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(channels_), static_cast<int>(rate_),
-                                        AUDIO_S16SYS, 2, outputRate);
-        if (!converter_) {
+    converting_ = channels_ != 2 || rate_ != outputRate;
+    if (converting_) {
+        if (!converter_.setup(channels_, static_cast<int>(rate_), outputRate)) {
             close();
             error = kAudioErrorFormat;
             return false;
@@ -102,9 +100,8 @@ void VorbisStream::close()
     if (isOpen_)
         ov_clear(&file_);
     isOpen_ = false;
-    if (converter_)
-        SDL_FreeAudioStream(converter_);
-    converter_ = nullptr;
+    converting_ = false;
+    converter_.clear();
     begin_ = end_ = 0;
     ended_ = true;
 }
@@ -114,31 +111,28 @@ void VorbisStream::close()
 int VorbisStream::decodeChunk(int16_t* out, int maxFrames)
 {
     int link = 0;
-    if (!converter_) {
+    if (!converting_) {
         const long bytes = ov_read(&file_, reinterpret_cast<char*>(out), maxFrames * 4, kBigEndian, 2, 1, &link);
         if (bytes > 0)
             return static_cast<int>(bytes / 4);
         return bytes == OV_HOLE ? 0 : kEnd;
     }
-    const int outBytes = maxFrames * 4;
-    int got = SDL_AudioStreamGet(converter_, out, outBytes);
+    int got = converter_.get(out, maxFrames);
     if (got > 0)
-        return got / 4;
+        return got;
     const int inFrames = std::min(kChunkFrames, maxFrames);
     const long bytes = ov_read(&file_, reinterpret_cast<char*>(scratch_.data()), inFrames * channels_ * 2,
                                kBigEndian, 2, 1, &link);
     if (bytes == OV_HOLE)
         return 0;
     if (bytes <= 0) {
-        // Drain what the filter still holds before reporting the end.
-        SDL_AudioStreamFlush(converter_);
-        got = SDL_AudioStreamGet(converter_, out, outBytes);
-        return got > 0 ? got / 4 : kEnd;
+        // The last frames wait for successors that will not come: let them out before the end.
+        converter_.flush();
+        got = converter_.get(out, maxFrames);
+        return got > 0 ? got : kEnd;
     }
-    if (SDL_AudioStreamPut(converter_, scratch_.data(), static_cast<int>(bytes)) != 0)
-        return kEnd;
-    got = SDL_AudioStreamGet(converter_, out, outBytes);
-    return got > 0 ? got / 4 : 0;
+    converter_.put(scratch_.data(), static_cast<int>(bytes / (channels_ * 2)));
+    return converter_.get(out, maxFrames);
 }
 
 bool VorbisStream::decodeMore(bool looping)
@@ -203,8 +197,7 @@ bool VorbisStream::rewind()
 {
     if (!isOpen_ || ov_pcm_seek(&file_, 0) != 0)
         return false;
-    if (converter_)
-        SDL_AudioStreamClear(converter_);
+    converter_.clear();
     begin_ = end_ = 0;
     ended_ = false;
     return true;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-struct _SDL_AudioStream;
+#include "audio/engine/sample_converter.h"
 
 // One Ogg Vorbis stream decoded straight from the caller's bytes (never copied), delivered as
 // interleaved 16-bit stereo at the output rate. After `open` only the audio thread touches it.
@@ -50,7 +50,8 @@ private:
     bool ended_ = false;
     int channels_ = 0;
     long rate_ = 0;
-    _SDL_AudioStream* converter_ = nullptr;  // only for streams not already stereo at the output rate
+    bool converting_ = false;               // the file is not already stereo at the output rate
+    SampleConverter converter_;
     std::vector<int16_t> buffer_;           // decoded stereo frames waiting to be played
     size_t begin_ = 0, end_ = 0;            // in samples
     std::vector<int16_t> scratch_;          // the file's own layout before conversion
