@@ -136,7 +136,7 @@ TEST_F(SettingsDialogTest, InitialisationLabelsLayoutAndControls)
     EXPECT_EQ(view.texts[kDetailMedium], "Medium");
     EXPECT_EQ(view.texts[kWebInvitation], "Visit our official web-site for more great 3D screensavers");
     EXPECT_EQ(view.texts[kVolumeLabel], "Volume (75%)");
-    EXPECT_EQ(view.texts[kBrightnessLabel], "Brightness (100%)");
+    EXPECT_EQ(view.texts[kBrightnessLabel], "Gamma (100%)");
 
     // The button row closes the band under the Products group; nothing else moves.
     EXPECT_EQ(view.rects[kOk].y, ok.y - 44);
@@ -258,7 +258,7 @@ TEST_F(SettingsDialogTest, DefaultGammaTogglesResetBrightnessToNeutral)
     SettingsDialog d = dialog();
     d.onInitDialog(view);
     EXPECT_EQ(view.sliders[kGamma].position, 20);
-    EXPECT_EQ(view.texts[kBrightnessLabel], "Brightness (70%)");
+    EXPECT_EQ(view.texts[kBrightnessLabel], "Gamma (70%)");
     EXPECT_TRUE(view.isEnabled(kGamma));
     EXPECT_TRUE(view.isEnabled(kBrightnessLabel));
 
@@ -267,7 +267,7 @@ TEST_F(SettingsDialogTest, DefaultGammaTogglesResetBrightnessToNeutral)
     EXPECT_TRUE(view.isChecked(kDefaultGamma));
     EXPECT_EQ(currentSettings.Gamma, 50);
     EXPECT_EQ(view.sliders[kGamma].position, 50);
-    EXPECT_EQ(view.texts[kBrightnessLabel], "Brightness (100%)");
+    EXPECT_EQ(view.texts[kBrightnessLabel], "Gamma (100%)");
     EXPECT_FALSE(view.isEnabled(kGamma));
     EXPECT_FALSE(view.isEnabled(kBrightnessLabel));
 
@@ -276,7 +276,7 @@ TEST_F(SettingsDialogTest, DefaultGammaTogglesResetBrightnessToNeutral)
     EXPECT_FALSE(currentSettings.DefGamma);
     EXPECT_EQ(currentSettings.Gamma, 50);
     EXPECT_EQ(view.sliders[kGamma].position, 50);
-    EXPECT_EQ(view.texts[kBrightnessLabel], "Brightness (100%)");
+    EXPECT_EQ(view.texts[kBrightnessLabel], "Gamma (100%)");
     EXPECT_TRUE(view.isEnabled(kGamma));
     EXPECT_TRUE(view.isEnabled(kBrightnessLabel));
 }
@@ -305,7 +305,7 @@ TEST_F(SettingsDialogTest, EverySliderMoveReachesTheSettings)
     view.userMovesSlider(d, kDetail, 1, platform::kSliderPageDown);
     EXPECT_EQ(currentSettings.Detail, 1);
     EXPECT_EQ(currentSettings.Gamma, 30);
-    EXPECT_EQ(view.texts[kBrightnessLabel], "Brightness (80%)");
+    EXPECT_EQ(view.texts[kBrightnessLabel], "Gamma (80%)");
 }
 
 TEST_F(SettingsDialogTest, CheckboxesFollowTheirSettings)
