@@ -268,7 +268,8 @@ public:
 };
 
 // The program's icon (the bytes of an .ico file) for the dialogs it opens from now on; empty bytes
-// or an unreadable icon leave the desktop's default.
+// or an unreadable icon leave the desktop's default. Where the dialogs take the icon from the
+// program's own resources (Windows: icon 111) it is ignored.
 void setDialogIcon(std::span<const uint8_t> icon);
 
 // Shows a template modally with `handler` as its behaviour, owned by the native window `owner`

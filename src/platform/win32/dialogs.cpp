@@ -1,20 +1,224 @@
-// The settings dialog and the about box on Windows: the templates 101 and 105 are in the
-// resources, but their Win32 view is not built yet, so the dialog says so plainly and reports
-// that it could not be shown.
+// The settings dialog and the about box from their templates in the resources (101, 105): the
+// portable handler makes every decision; this view turns its calls into control messages, and the
+// dialog procedure turns the dialog's messages into the handler's calls.
+#include "platform/mnemonics.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_internal.h"
 
+// clang-format off
+#include <commctrl.h>
+#include <shellapi.h>
+// clang-format on
+
 namespace platform {
 
+namespace {
+
+using win32_detail::widen;
+
+// The template's design is in pixels at 96 dots per inch; a scaled display gets its share more.
+int scaled(int pixels)
+{
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi > 0 ? dpi : 96, 96);
+}
+
+// A static shows "&" as an underline under the next letter; our texts mean it as written.
+std::string literal(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '&')
+            out += '&';
+    }
+    return out;
+}
+
+class Win32DialogView : public DialogView {
+public:
+    explicit Win32DialogView(DialogHandler& handler) : handler_(handler) {}
+    ~Win32DialogView() override = default;
+
+    DialogHandler& handler() { return handler_; }
+    HWND window() const { return window_; }
+
+    void attach(HWND window)
+    {
+        window_ = window;
+        // The program's icon for the title bar and the task switcher.
+        const HINSTANCE module = win32_detail::moduleInstance();
+        for (const auto& [size, metric] : {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {
+            const int pixels = GetSystemMetrics(metric);
+            if (HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(dialog_id::kProgramIcon), IMAGE_ICON, pixels,
+                                         pixels, LR_SHARED))
+                SendMessageW(window, WM_SETICON, size, reinterpret_cast<LPARAM>(icon));
+        }
+    }
+
+    void setCaption(const std::string& text) override { SetWindowTextW(window_, widen(text).c_str()); }
+
+    void setText(int id, const std::string& text) override
+    {
+        HWND item = control(id);
+        if (!item)
+            return;
+        const std::string shown = takesAccessKey(item, id) ? mnemonics_.mark(id, text, '&') : literal(text);
+        SetWindowTextW(item, widen(shown).c_str());
+    }
+
+    void setChecked(int id, bool checked) override
+    {
+        if (control(id))
+            CheckDlgButton(window_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+    }
+
+    bool isChecked(int id) const override { return control(id) && IsDlgButtonChecked(window_, id) == BST_CHECKED; }
+
+    void setEnabled(int id, bool enabled) override
+    {
+        if (HWND item = control(id))
+            EnableWindow(item, enabled);
+    }
+
+    void comboReset(int id) override { send(id, CB_RESETCONTENT, 0, 0); }
+
+    void comboAdd(int id, const std::string& text) override
+    {
+        const std::wstring wide = widen(text);
+        send(id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+
+    void comboSelect(int id, int index) override { send(id, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+
+    int comboSelection(int id) const override
+    {
+        const LRESULT selected = send(id, CB_GETCURSEL, 0, 0);
+        return selected == CB_ERR ? -1 : static_cast<int>(selected);
+    }
+
+    void sliderSetRange(int id, int min, int max) override { send(id, TBM_SETRANGE, TRUE, MAKELPARAM(min, max)); }
+    void sliderSetPosition(int id, int position) override { send(id, TBM_SETPOS, TRUE, position); }
+    void sliderSetPage(int id, int page) override { send(id, TBM_SETPAGESIZE, 0, page); }
+    int sliderPosition(int id) const override { return static_cast<int>(send(id, TBM_GETPOS, 0, 0)); }
+
+    void moveControl(int id, int dx, int dy) override
+    {
+        HWND item = control(id);
+        RECT bounds{};
+        if (!item || !GetWindowRect(item, &bounds))
+            return;
+        MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&bounds), 2);
+        SetWindowPos(item, nullptr, bounds.left + scaled(dx), bounds.top + scaled(dy), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    void resizeDialog(int dwidth, int dheight) override
+    {
+        RECT bounds{};
+        if (!GetWindowRect(window_, &bounds))
+            return;
+        SetWindowPos(window_, nullptr, 0, 0, bounds.right - bounds.left + scaled(dwidth),
+                     bounds.bottom - bounds.top + scaled(dheight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    void setVisible(bool visible) override { ShowWindow(window_, visible ? SW_SHOW : SW_HIDE); }
+
+    // The template carries bitmap 107 itself.
+    void setPicture(std::span<const uint8_t>) override {}
+
+    void endDialog(int result) override { EndDialog(window_, result); }
+
+    int runChildDialog(int templateId, DialogHandler& handler) override
+    {
+        return runDialog(templateId, handler, reinterpret_cast<uintptr_t>(window_));
+    }
+
+    void openWebAddress(const std::string& url) override
+    {
+        // An empty address would open a folder window instead of a browser.
+        if (!url.empty())
+            ShellExecuteA(window_, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+
+    void showError(const std::string& text) override
+    {
+        wchar_t caption[256] = {};
+        GetWindowTextW(window_, caption, 256);
+        MessageBoxW(window_, widen(text).c_str(), caption, MB_OK | MB_ICONERROR);
+    }
+
+private:
+    HWND control(int id) const { return window_ ? GetDlgItem(window_, id) : nullptr; }
+
+    LRESULT send(int id, UINT message, WPARAM wParam, LPARAM lParam) const
+    {
+        HWND item = control(id);
+        return item ? SendMessageW(item, message, wParam, lParam) : 0;
+    }
+
+    // Buttons, checkboxes and radio buttons get a key of their own; OK and Cancel have Enter and
+    // Escape, and group boxes and statics would only move the focus.
+    static bool takesAccessKey(HWND item, int id)
+    {
+        if (id == IDOK || id == IDCANCEL)
+            return false;
+        wchar_t kind[16] = {};
+        GetClassNameW(item, kind, 16);
+        const LONG_PTR style = GetWindowLongPtrW(item, GWL_STYLE);
+        return lstrcmpiW(kind, L"Button") == 0 && (style & BS_TYPEMASK) != BS_GROUPBOX;
+    }
+
+    DialogHandler& handler_;
+    HWND window_ = nullptr;
+    MnemonicPicker mnemonics_;
+};
+
+INT_PTR CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        auto* view = reinterpret_cast<Win32DialogView*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        view->attach(window);
+        return view->handler().onInitDialog(*view) ? TRUE : FALSE;
+    }
+    auto* view = reinterpret_cast<Win32DialogView*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (!view)
+        return FALSE;
+    switch (message) {
+    case WM_COMMAND:
+        return view->handler().onCommand(*view, LOWORD(wParam)) ? TRUE : FALSE;
+    case WM_HSCROLL:
+        return view->handler().onSlider(*view, LOWORD(wParam)) ? TRUE : FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+// The dialogs take the icon from the program's own resources.
 void setDialogIcon(std::span<const uint8_t>) {}
 
-int runDialog(int, DialogHandler&, uintptr_t owner)
+int runDialog(int templateId, DialogHandler& handler, uintptr_t owner)
 {
-    MessageBoxW(reinterpret_cast<HWND>(owner),
-                L"The settings dialog is not available in this build of Vesiclar.\n"
-                L"The screen saver runs with the settings stored in the registry.",
-                L"Vesiclar", MB_OK | MB_ICONINFORMATION);
-    return -1;
+    // The trackbars are common controls: their window class exists only once this has run.
+    static const bool commonControls = [] {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+        return InitCommonControlsEx(&controls) != FALSE;
+    }();
+    (void)commonControls;
+    HWND ownerWindow = reinterpret_cast<HWND>(owner);
+    // A stale handle on the command line still gets the dialog, just without an owner.
+    if (ownerWindow && !IsWindow(ownerWindow))
+        ownerWindow = nullptr;
+    Win32DialogView view(handler);
+    const INT_PTR result = DialogBoxParamW(win32_detail::moduleInstance(), MAKEINTRESOURCEW(templateId), ownerWindow,
+                                           dialogProcedure, reinterpret_cast<LPARAM>(&view));
+    return view.window() ? static_cast<int>(result) : -1;
 }
 
 }  // namespace platform
