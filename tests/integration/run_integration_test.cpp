@@ -513,6 +513,22 @@ TEST_F(MonitorsTest, AModeLargerThanTheScreenGrowsItForTheRunAndShrinksItBack)
     runWith("1234x777", kLayout, {"1024x768+800+0", "800x600+0+0"});
 }
 
+TEST_F(MonitorsTest, AKilledRunInAGrownScreenLeavesTheLayoutAsItWas)
+{
+    auto program = startRun(with(baseSettings(), {"Width=1600", "Height=1200"}));
+    ASSERT_EQ(outputs(), "2400x1200 DUMMY0 1600x1200+800+0 DUMMY1 800x600+0+0");
+    program->signal(SIGKILL);
+    int status = -1;
+    ASSERT_TRUE(program->waitForExit(kEndSeconds, status));
+    // The display guardian puts the mode back and shrinks the screen again.
+    std::string layout;
+    for (int i = 0; i < 20 && layout != kLayout; ++i) {
+        sleepSeconds(0.05);
+        layout = outputs();
+    }
+    EXPECT_EQ(layout, kLayout);
+}
+
 TEST(XscreensaverDescription, EveryOptionItNamesIsOneTheProgramTakes)
 {
     std::ifstream in(VESICLAR_XSCREENSAVER_XML);
