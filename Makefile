@@ -65,6 +65,11 @@ fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 fuzz-test: fuzz
 	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# A long campaign: every target (or FUZZ_TARGETS) MINUTES each, merged back into tests/fuzz/corpus.
+.PHONY: fuzz-long
+fuzz-long: fuzz
+	@bash scripts/fuzz-long.sh $(FUZZ_BUILD) $(MINUTES) $(FUZZ_TARGETS)
+
 # The unit and GL suites and a whole scene-set cycle under ASan, LSan and UBSan.
 $(ASAN_BUILD)/CMakeCache.txt:
 	cmake --preset asan
