@@ -106,6 +106,15 @@ double cpuSeconds(int who)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// Pages the process faulted in so far: a heap that goes back to the kernel after every frame and
+// comes back zeroed shows here.
+long pageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
 int fail(const std::string& reason)
 {
     std::fprintf(stderr, "vesiclar: cannot render: %s\n", reason.c_str());
@@ -173,6 +182,7 @@ int renderOffscreen(const RenderOptions& options)
     Log::instance().write("Starting main loop...\n");
     setPresentFrame(writeFrame);
     const double cpuStart = cpuSeconds(RUSAGE_SELF), threadStart = cpuSeconds(RUSAGE_THREAD);
+    const long faultsStart = pageFaults();
     const auto start = std::chrono::steady_clock::now();
     for (int32_t frame = 0; frame < options.frames && !sink.failed; ++frame) {
         advanceAnimations(dt);
@@ -185,6 +195,7 @@ int renderOffscreen(const RenderOptions& options)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpuPerFrame = (cpuSeconds(RUSAGE_SELF) - cpuStart) * 1000.0 / options.frames;
     const double threadPerFrame = (cpuSeconds(RUSAGE_THREAD) - threadStart) * 1000.0 / options.frames;
+    const double faultsPerFrame = static_cast<double>(pageFaults() - faultsStart) / options.frames;
     if (options.census) {
         printCensus();
         census::stop();
@@ -196,9 +207,9 @@ int renderOffscreen(const RenderOptions& options)
 
     const double drawSeconds = seconds - sink.writeSeconds;
     std::printf("vesiclar: %d frames of %dx%d in %.2f s: %.1f frames/s, %.1f frames/s without writing the pictures, "
-                "%.1f ms CPU per frame (%.1f ms of it on the drawing thread)\n",
+                "%.1f ms CPU per frame (%.1f ms of it on the drawing thread), %.0f page faults per frame\n",
                 options.frames, options.width, options.height, seconds, options.frames / seconds,
-                drawSeconds > 0 ? options.frames / drawSeconds : 0.0, cpuPerFrame, threadPerFrame);
+                drawSeconds > 0 ? options.frames / drawSeconds : 0.0, cpuPerFrame, threadPerFrame, faultsPerFrame);
     Log::instance().write("EXIT");
     return 0;
 }

@@ -279,3 +279,25 @@ TEST_F(RenderTest, CullingLeavesEveryPictureAsItWas)
         }
     }
 }
+
+// The driver's scene memory is taken and freed every frame; the heap must keep it rather than
+// hand it back to the kernel and fault it in again, zeroed, at the next frame.
+TEST_F(RenderTest, FramesAfterTheFirstFaultInNoMemory)
+{
+    const std::string s = settings(2, true, false);
+    auto faults = [&](int frames) {
+        const std::string out = folder.file("faults.txt");
+        const ProgramRun run = runVesiclar("--render " + folder.file("faults") + " --size 320x240 --start core --seed 3 --skip 4 "
+                                               "--no-pictures --settings " + s + " --frames " + std::to_string(frames),
+                                           folder.file("err.txt"), out);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string text = readFile(out);
+        const size_t at = text.find("), ");
+        double perFrame = -1;
+        EXPECT_TRUE(at != std::string::npos && std::sscanf(text.c_str() + at + 3, "%lf page faults per frame", &perFrame) == 1)
+            << text;
+        return perFrame * frames;
+    };
+    const double few = faults(5), many = faults(35);
+    EXPECT_LT((many - few) / 30, 50) << "pages faulted in per frame after the first five";
+}
