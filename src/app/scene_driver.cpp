@@ -57,6 +57,13 @@ void loadSceneAssets()
     w.baseTexture.load("textures\\cell.jpg");
     w.envTexture.load("textures\\env.jpg");
     w.deepEnvTexture.load("textures\\d_env.jpg");
+    // The background's texels are larger than the screen's pixels nearly everywhere, so the
+    // mipmaps are almost never read; plain bilinear filtering spares every pixel of its two
+    // full-screen passes the choice of a level (only a few pixels near the mesh's poles differ).
+    for (const Texture* background : {&w.envTexture, &w.deepEnvTexture}) {
+        background->bind();
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    }
 
     w.haze.load();
     w.cellsScene.load("reg_cells.dat");
