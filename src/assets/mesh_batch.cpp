@@ -47,20 +47,30 @@ bool MeshBatch::build(const MeshData& mesh, uint32_t copies)
     }
     vertexCount_ = static_cast<uint32_t>(base_.size() / kStride);
     indexCount_ = static_cast<uint32_t>(baseIndices.size());
+    baseIndices_ = std::move(baseIndices);
+    facePlanes_.clear();
+    for (uint32_t i = 0; i < indexCount_; i += 3) {
+        auto corner = [&](uint32_t k) {
+            const float* p = &base_[size_t(baseIndices_[i + k]) * kStride];
+            return Vector3(p[0], p[1], p[2]);
+        };
+        const Vector3 a = corner(0), n = cross(corner(1) - a, corner(2) - a);
+        const float length = n.length();
+        const Vector3 unit = length > 0 ? n / length : Vector3();
+        facePlanes_.insert(facePlanes_.end(), {unit.x, unit.y, unit.z, a.x, a.y, a.z});
+    }
     copies_ = copies;
     vertices_.resize(size_t(copies) * base_.size());
     for (uint32_t k = 0; k < copies; ++k) std::memcpy(&vertices_[k * base_.size()], base_.data(), base_.size() * sizeof(float));
     colours_.assign(size_t(copies) * vertexCount_ * 4, 1.0f);
-    indices_.resize(size_t(copies) * indexCount_);
-    for (uint32_t k = 0; k < copies; ++k)
-        for (uint32_t i = 0; i < indexCount_; ++i) indices_[size_t(k) * indexCount_ + i] = baseIndices[i] + k * vertexCount_;
+    facing_.clear();
+    facing_.reserve(size_t(copies) * indexCount_);
 
     if (buffers()) {
-        GLuint names[3] = {0, 0, 0};
-        glext::glGenBuffersARB(3, names);
+        GLuint names[2] = {0, 0};
+        glext::glGenBuffersARB(2, names);
         vertexBuffer_ = names[0];
         colourBuffer_ = names[1];
-        indexBuffer_ = names[2];
         glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
         glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertices_.size() * sizeof(float)),
                                vertices_.data(), GL_DYNAMIC_DRAW_ARB);
@@ -68,10 +78,6 @@ bool MeshBatch::build(const MeshData& mesh, uint32_t copies)
         glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(colours_.size() * sizeof(float)),
                                colours_.data(), GL_DYNAMIC_DRAW_ARB);
         glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer_);
-        glext::glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(indices_.size() * sizeof(uint32_t)),
-                               indices_.data(), GL_STATIC_DRAW_ARB);
-        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
     }
     return true;
 }
@@ -133,12 +139,15 @@ void MeshBatch::uploadColours(uint32_t first, uint32_t count)
     glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
 }
 
-void MeshBatch::bindArrays() const
+void MeshBatch::bindArrays(bool colours) const
 {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
+    if (colours)
+        glEnableClientState(GL_COLOR_ARRAY);
+    else
+        glDisableClientState(GL_COLOR_ARRAY);
     const GLsizei stride = kStride * sizeof(float);
     if (buffers()) {
         glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
@@ -147,7 +156,8 @@ void MeshBatch::bindArrays() const
         glTexCoordPointer(2, GL_FLOAT, stride, offsetOf(6 * sizeof(float)));
         glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, colourBuffer_);
         glColorPointer(4, GL_FLOAT, 0, offsetOf(0));
-        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer_);
+        // The picked triangles change every draw: their indices come from client memory.
+        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
         return;
     }
     if (glext::glBindBufferARB) glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
@@ -157,20 +167,33 @@ void MeshBatch::bindArrays() const
     glColorPointer(4, GL_FLOAT, 0, colours_.data());
 }
 
-void MeshBatch::draw(uint32_t first, uint32_t count) const
+void MeshBatch::addFacing(uint32_t k, const Vector3& eyeInMesh)
 {
-    if (count == 0) return;
-    const size_t start = size_t(first) * indexCount_;
-    const void* at = buffers() ? offsetOf(start * sizeof(uint32_t)) : static_cast<const void*>(&indices_[start]);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count * indexCount_), GL_UNSIGNED_INT, at);
+    // GL decides on the corners as it snaps them to its sub-pixel grid, so a triangle seen within a
+    // degree of edge-on from behind may still come out front-facing there: such triangles stay.
+    constexpr float kEdgeOnCosine = 0.02f;
+    const uint32_t offset = k * vertexCount_;
+    const float* plane = facePlanes_.data();
+    for (uint32_t i = 0; i < indexCount_; i += 3, plane += 6) {
+        const Vector3 toEye(eyeInMesh.x - plane[3], eyeInMesh.y - plane[4], eyeInMesh.z - plane[5]);
+        const float facing = plane[0] * toEye.x + plane[1] * toEye.y + plane[2] * toEye.z;
+        if (facing < 0 && facing * facing > kEdgeOnCosine * kEdgeOnCosine * dot(toEye, toEye)) continue;
+        facing_.push_back(baseIndices_[i] + offset);
+        facing_.push_back(baseIndices_[i + 1] + offset);
+        facing_.push_back(baseIndices_[i + 2] + offset);
+    }
+}
+
+void MeshBatch::drawFacing()
+{
+    if (facing_.empty()) return;
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(facing_.size()), GL_UNSIGNED_INT, facing_.data());
     countDraw();
+    facing_.clear();
 }
 
 void MeshBatch::unbindArrays() const
 {
     glDisableClientState(GL_COLOR_ARRAY);
-    if (buffers()) {
-        glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    }
+    if (buffers()) glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
 }

@@ -39,10 +39,15 @@ public:
     // The same for the colours alone.
     void uploadColours(uint32_t first, uint32_t count);
 
-    // Points the vertex, normal, texture-coordinate and colour arrays at the batch.
-    void bindArrays() const;
-    // Draws copies [first, first + count) in order.
-    void draw(uint32_t first, uint32_t count) const;
+    // Points the vertex, normal, texture-coordinate and colour arrays at the batch; without
+    // colours, the copies take the current colour.
+    void bindArrays(bool colours = true) const;
+    // Picks for the next draw the triangles of copy k that face the eye, given in the mesh's own
+    // space (before the copy was placed). With face culling on GL leaves the others out anyway;
+    // left out here, they cost no vertex work either. Triangles within a hair of edge-on stay.
+    void addFacing(uint32_t k, const Vector3& eyeInMesh);
+    // Draws the triangles picked since the last draw, in the order picked, with face culling on.
+    void drawFacing();
     // Turns the colour array off again and unbinds the buffers; the current colour is left
     // undefined by the draws, so the caller sets the next one.
     void unbindArrays() const;
@@ -54,8 +59,9 @@ private:
     std::vector<float> base_;        // one copy as the mesh has it: position, normal, u v (8 floats)
     std::vector<float> vertices_;    // every copy, the same layout
     std::vector<float> colours_;     // every copy, RGBA per vertex
-    std::vector<uint32_t> indices_;  // every copy, copy k's vertices numbered from k · vertexCount_
+    std::vector<uint32_t> baseIndices_;  // one copy's triangles
+    std::vector<float> facePlanes_;      // per triangle: unit normal, then a corner
+    std::vector<uint32_t> facing_;       // the triangles picked for the next draw, every copy's vertices numbered from k · vertexCount_
     uint32_t vertexBuffer_ = 0;
     uint32_t colourBuffer_ = 0;
-    uint32_t indexBuffer_ = 0;
 };

@@ -18,6 +18,14 @@ struct Matrix3 {
             for (int j = 0; j < 3; ++j) r.m[i][j] = m[i][0] * o.m[0][j] + m[i][1] * o.m[1][j] + m[i][2] * o.m[2][j];
         return r;
     }
+    // For a rotation, its inverse.
+    Matrix3 transposed() const
+    {
+        Matrix3 t;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) t.m[i][j] = m[j][i];
+        return t;
+    }
     Matrix3 operator*(float s) const
     {
         Matrix3 r = *this;

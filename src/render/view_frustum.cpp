@@ -26,6 +26,18 @@ void ViewFrustum::capture()
             clip[c * 4 + r] = sum;
         }
     setClipMatrix(clip);
+
+    // The eye is the point the model-view takes to the origin: -A⁻¹ t for its linear part A.
+    auto a = [&](int r, int c) { return modelview[c * 4 + r]; };
+    const float c00 = a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1), c01 = a(0, 2) * a(2, 1) - a(0, 1) * a(2, 2),
+                c02 = a(0, 1) * a(1, 2) - a(0, 2) * a(1, 1), c10 = a(1, 2) * a(2, 0) - a(1, 0) * a(2, 2),
+                c11 = a(0, 0) * a(2, 2) - a(0, 2) * a(2, 0), c12 = a(0, 2) * a(1, 0) - a(0, 0) * a(1, 2),
+                c20 = a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0), c21 = a(0, 1) * a(2, 0) - a(0, 0) * a(2, 1),
+                c22 = a(0, 0) * a(1, 1) - a(0, 1) * a(1, 0);
+    const float det = a(0, 0) * c00 + a(0, 1) * c10 + a(0, 2) * c20;
+    const float tx = modelview[12], ty = modelview[13], tz = modelview[14];
+    eye_ = det != 0 ? Vector3(c00 * tx + c01 * ty + c02 * tz, c10 * tx + c11 * ty + c12 * tz, c20 * tx + c21 * ty + c22 * tz) / -det
+                    : Vector3();
 }
 
 void ViewFrustum::setClipMatrix(const float clip[16])

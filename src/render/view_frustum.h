@@ -17,9 +17,12 @@ public:
 
     // True when the sphere lies wholly outside; always false while culling is switched off.
     bool outside(const Vector3& centre, float radius) const;
+    // Where the eye is in the model-view's object space, as of the last capture.
+    const Vector3& eye() const { return eye_; }
 
 private:
     float planes_[6][4] = {};  // a x + b y + c z + d >= 0 inside, (a, b, c) unit length
+    Vector3 eye_;
 };
 
 // Culling is on unless switched off (to compare the pictures with and without it).

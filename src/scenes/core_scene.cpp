@@ -10,6 +10,12 @@
 #include "render/view_frustum.h"
 #include "scenes/cell.h"
 
+namespace {
+
+constexpr float kParticleScale = 0.6f;
+
+}  // namespace
+
 void CoreScene::load()
 {
     membrane.load(currentSettings.Detail == 0 ? "animation\\lcore.trk" : "animation\\core.trk");
@@ -94,13 +100,14 @@ void CoreScene::draw()
         if (i == CoreParticles::kSpheres) beginPart(FramePart::Ribosomes);
         const Matrix3 turn = particles.orbitTurn(i);
         const Vector3 centre = particles.position(turn, i);
-        if (frustum.outside(centre, 0.6f * (sphere ? sphereMesh.radius : riboMesh.radius))) continue;
+        if (frustum.outside(centre, kParticleScale * (sphere ? sphereMesh.radius : riboMesh.radius))) continue;
         if (batched) {
             MeshBatch& copies = sphere ? sphereCopies : riboCopies;
             uint32_t& placed = sphere ? spheres : ribosomes;
             const Matrix3 spun = turn * glRotation(particles.spinAxis[i], particles.spinAngle(i));
-            copies.place(placed, spun * 0.6f, spun, centre);
+            copies.place(placed, spun * kParticleScale, spun, centre);
             copies.setColour(placed, particles.particleColour[i], 0.3f);
+            copies.addFacing(placed, spun.transposed() * (frustum.eye() - centre) / kParticleScale);
             ++placed;
             continue;
         }
@@ -109,7 +116,7 @@ void CoreScene::draw()
         rotate({1, 0, 0}, particles.particleAngle[i]);
         translate({0, particles.orbitRadius[i], 0});
         rotate(particles.spinAxis[i], particles.spinAngle(i));
-        scaleUniform(0.6f);
+        scaleUniform(kParticleScale);
         setColour(particles.particleColour[i], 0.3f);
         callList(sphere ? sphereMesh.displayList : riboMesh.displayList);
         popMatrix();
@@ -121,7 +128,7 @@ void CoreScene::draw()
         if (copies == &riboCopies) beginPart(FramePart::Ribosomes);
         copies->upload(0, placed);
         copies->bindArrays();
-        copies->draw(0, placed);
+        copies->drawFacing();
         copies->unbindArrays();
     }
 }

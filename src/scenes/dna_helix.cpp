@@ -26,6 +26,7 @@ constexpr float kMoleculeStep = 40.0f;   // length constant of one step
 constexpr float kMoleculeTwist = 80.0f;  // degrees per step about the local axis
 constexpr float kRungHalfWidth = 5.0f;
 constexpr float kHelixRadius = 40.0f;
+constexpr float kChromosomeScale = 0.7f;
 
 float readFloat(const uint8_t* p)
 {
@@ -41,13 +42,16 @@ namespace {
 
 // The show's spheres in batches, shared by the ten molecules: placed for whichever molecule is
 // drawn, again when another one is. Atoms of both strands are copies 2p and 2p + 1 for the p-th
-// atom of atomOrder (the odd atoms, which never move, first); rungs are copies in draw order.
+// atom of atomOrder (the odd atoms, which never move, first); rungs are copies in draw order. Each
+// draw hands GL only the triangles that face the eye.
 struct ShowBatches {
     MeshData sphere;
     const DnaHelix* placedFor = nullptr;
     bool built = false;
+    MeshData chromosome;
     MeshBatch atoms;
     MeshBatch rungs;
+    MeshBatch chromosomes;  // one copy, drawn under each model's own matrix
     std::vector<uint32_t> atomOrder;
     std::vector<Vector3> atomCentre;  // per copy, in helix space
     std::vector<Vector3> rungCentre;  // per copy
@@ -59,24 +63,6 @@ ShowBatches& showBatches()
 {
     static ShowBatches batches;
     return batches;
-}
-
-// Draws the copies [0, count) that pass, in runs of neighbours, so one call covers each run.
-template <typename Pass>
-void drawRuns(const MeshBatch& batch, uint32_t count, Pass pass)
-{
-    uint32_t start = 0;
-    bool open = false;
-    for (uint32_t c = 0; c < count; ++c) {
-        if (pass(c)) {
-            if (!open) start = c;
-            open = true;
-        } else if (open) {
-            batch.draw(start, c - start);
-            open = false;
-        }
-    }
-    if (open) batch.draw(start, count - start);
 }
 
 }  // namespace
@@ -317,7 +303,7 @@ void DnaHelix::loadMolecule(const char* fileName)
     sphereList = sphere.displayList;
     sphereRadius = sphere.radius;
     Mesh chromosome;
-    chromosome.load("meshes\\chrom.dat");
+    chromosome.load("meshes\\chrom.dat", &batches.chromosome);
     chromList = chromosome.displayList;
     chromRadius = chromosome.radius;
     dnaTexture.load("textures\\dna.jpg");
@@ -412,7 +398,7 @@ void DnaHelix::placeShowBatches() const
     ShowBatches& b = showBatches();
     if (!b.built) {
         b.built = b.atoms.build(b.sphere, static_cast<uint32_t>(2 * strandA.size())) &&
-                  b.rungs.build(b.sphere, static_cast<uint32_t>(9 * backboneA.size()));
+                  b.rungs.build(b.sphere, static_cast<uint32_t>(9 * backboneA.size())) && b.chromosomes.build(b.chromosome, 1);
         b.placedFor = nullptr;
         if (!b.built) return;
     }
@@ -482,10 +468,11 @@ void DnaHelix::drawMoleculeShow()
     auto drawAtomsIn = [&](uint8_t state) {
         frustum.capture();
         if (useBatches) {
+            for (uint32_t c = 0; c < b.atomCentre.size(); ++c)
+                if (atomState[b.atomOrder[c / 2]] == state && !frustum.outside(b.atomCentre[c], sphereRadius))
+                    b.atoms.addFacing(c, frustum.eye() - b.atomCentre[c]);
             b.atoms.bindArrays();
-            drawRuns(b.atoms, static_cast<uint32_t>(b.atomCentre.size()), [&](uint32_t c) {
-                return atomState[b.atomOrder[c / 2]] == state && !frustum.outside(b.atomCentre[c], sphereRadius);
-            });
+            b.atoms.drawFacing();
             b.atoms.unbindArrays();
             return;
         }
@@ -547,7 +534,9 @@ void DnaHelix::drawMoleculeShow()
             frustum.capture();
             const uint32_t first = daughter ? b.parentRungCopies : 0;
             const uint32_t end = daughter ? static_cast<uint32_t>(b.rungCentre.size()) : b.parentRungCopies;
-            drawRuns(b.rungs, end, [&](uint32_t c) { return c >= first && !frustum.outside(b.rungCentre[c], sphereRadius); });
+            for (uint32_t c = first; c < end; ++c)
+                if (!frustum.outside(b.rungCentre[c], sphereRadius)) b.rungs.addFacing(c, frustum.eye() - b.rungCentre[c]);
+            b.rungs.drawFacing();
             popMatrix();
         }
         b.rungs.unbindArrays();
@@ -575,22 +564,30 @@ void DnaHelix::drawMoleculeShow()
     translate({0, 400, 0});
     if (currentSettings.Detail != 0) {
         frustum.capture();
-        const float reach = chromRadius * 0.7f;
+        const float reach = chromRadius * kChromosomeScale;
+        if (useBatches) b.chromosomes.bindArrays(false);
         for (size_t k = 0; k < debrisAngle1.size(); ++k) {
             // Where the model's own origin lands: the spin and scale after it do not move it.
-            const Vector3 centre = glRotation(debrisAxis1[k], debrisAngle2[k]) *
-                                   (glRotation({1, 0, 0}, debrisAngle1[k]) * Vector3(0, debrisDistance[k], 0));
+            const Matrix3 turn = glRotation(debrisAxis1[k], debrisAngle2[k]) * glRotation({1, 0, 0}, debrisAngle1[k]);
+            const Vector3 centre = turn * Vector3(0, debrisDistance[k], 0);
             if (frustum.outside(centre, reach)) continue;
             pushMatrix();
             rotate(debrisAxis1[k], debrisAngle2[k]);
             rotate({1, 0, 0}, debrisAngle1[k]);
             translate({0, debrisDistance[k], 0});
             rotate(debrisAxis2[k], 6.0f * debrisAngle1[k]);
-            scaleUniform(0.7f);
+            scaleUniform(kChromosomeScale);
             setColour(debrisColour[k], 0.14f);
-            callList(chromList);
+            if (useBatches) {
+                const Matrix3 tumble = glRotation(debrisAxis2[k], 6.0f * debrisAngle1[k]);
+                b.chromosomes.addFacing(0, tumble.transposed() * (turn.transposed() * (frustum.eye() - centre)) / kChromosomeScale);
+                b.chromosomes.drawFacing();
+            } else {
+                callList(chromList);
+            }
             popMatrix();
         }
+        if (useBatches) b.chromosomes.unbindArrays();
     }
     popMatrix();
     setSphereMap(false);

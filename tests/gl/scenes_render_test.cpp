@@ -298,6 +298,8 @@ TEST_F(RenderTest, FramesAfterTheFirstFaultInNoMemory)
             << text;
         return perFrame * frames;
     };
-    const double few = faults(5), many = faults(35);
-    EXPECT_LT((many - few) / 30, 50) << "pages faulted in per frame after the first five";
+    // Handed back every frame, the scene memory comes to thousands of pages a frame; a one-time
+    // growth of some driver buffer after the fifth frame spreads to a few dozen over sixty frames.
+    const double few = faults(5), many = faults(65);
+    EXPECT_LT((many - few) / 60, 300) << "pages faulted in per frame after the first five";
 }
