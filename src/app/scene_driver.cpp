@@ -164,6 +164,9 @@ void composeFrame(float dt)
     if (!cells) rotate({0, 1, 1}, -w.envAngle);
     rotate({0, 1, 0}, 90.0f);
     callList(w.envList);
+    // Handed over now, the two full-screen passes keep a software rasterizer's threads busy while
+    // this thread goes on with the scene's geometry (a GPU driver just starts on them sooner).
+    glFlush();
     glEnable(GL_COLOR_MATERIAL);
     selectMatrix(0);
     loadIdentity();

@@ -512,6 +512,9 @@ void DnaHelix::drawMoleculeShow()
     selectMatrix(1);
     setBlending(true);
     setWhite();
+    // The atoms go to the rasterizer while the rungs and chromosome models are set up, as the
+    // rungs do while the models are.
+    glFlush();
     beginPart(FramePart::AtomRungs);
 
     if (useBatches) {
@@ -559,6 +562,7 @@ void DnaHelix::drawMoleculeShow()
         popMatrix();
     }
 
+    glFlush();
     beginPart(FramePart::Chromosomes);
     pushMatrix();
     translate({0, 400, 0});
