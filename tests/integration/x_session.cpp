@@ -335,7 +335,7 @@ std::string commandOutput(const std::string& display, const std::vector<std::str
     return output;
 }
 
-int countDamage(Display* display, Window window, double seconds)
+int countDamage(Display* display, Window window, double seconds, int enough)
 {
     int eventBase = 0, errorBase = 0;
     if (!XDamageQueryExtension(display, &eventBase, &errorBase))
@@ -344,7 +344,7 @@ int countDamage(Display* display, Window window, double seconds)
     XSync(display, False);
     int count = 0;
     const double end = now() + seconds;
-    while (now() < end) {
+    while (count < enough && now() < end) {
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);

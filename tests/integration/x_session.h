@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -80,8 +81,9 @@ bool xdotool(const std::string& display, const std::vector<std::string>& argumen
 std::string commandOutput(const std::string& display, const std::vector<std::string>& arguments);
 
 // Damage reports of `window` (and what is drawn into its children) during `seconds`: about one per
-// presented frame.
-int countDamage(Display* display, Window window, double seconds);
+// presented frame. Returns early once `enough` have come, so a busy machine gets the whole time
+// and an idle one does not wait for it.
+int countDamage(Display* display, Window window, double seconds, int enough = INT_MAX);
 
 // The first CRTC's gamma ramp, red channel; empty when the server has none.
 std::vector<uint16_t> readRedGamma(Display* display);
