@@ -79,7 +79,9 @@ value() { sed -n "s/^$1=//p" "$settings"; }
 
 # 1. Tick "Show FPS" with its access key, click OK with the mouse (bottom-right button).
 open_dialog
-xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the dialog carries no icon"
+# Read whole first: grep -q would stop reading, and xprop's broken pipe would fail the pipeline.
+icon=$(xprop -id "$window" _NET_WM_ICON)
+[[ $icon == *"Icon ("* ]] || fail "the dialog carries no icon"
 xdotool key alt+s
 sleep 0.2
 eval "$(xdotool getwindowgeometry --shell "$window")"
