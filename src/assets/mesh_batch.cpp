@@ -167,17 +167,19 @@ void MeshBatch::bindArrays(bool colours) const
     glColorPointer(4, GL_FLOAT, 0, colours_.data());
 }
 
-void MeshBatch::addFacing(uint32_t k, const Vector3& eyeInMesh)
+void MeshBatch::addFacing(uint32_t k, const Vector3& eyeInMesh, const WindowMapping* window)
 {
     // GL decides on the corners as it snaps them to its sub-pixel grid, so a triangle seen within a
     // degree of edge-on from behind may still come out front-facing there: such triangles stay.
     constexpr float kEdgeOnCosine = 0.02f;
     const uint32_t offset = k * vertexCount_;
+    if (window) corners_.project(*window, &vertices_[size_t(offset) * kStride], kStride, vertexCount_);
     const float* plane = facePlanes_.data();
     for (uint32_t i = 0; i < indexCount_; i += 3, plane += 6) {
         const Vector3 toEye(eyeInMesh.x - plane[3], eyeInMesh.y - plane[4], eyeInMesh.z - plane[5]);
         const float facing = plane[0] * toEye.x + plane[1] * toEye.y + plane[2] * toEye.z;
         if (facing < 0 && facing * facing > kEdgeOnCosine * kEdgeOnCosine * dot(toEye, toEye)) continue;
+        if (window && !corners_.mayCoverACentre(baseIndices_[i], baseIndices_[i + 1], baseIndices_[i + 2])) continue;
         facing_.push_back(baseIndices_[i] + offset);
         facing_.push_back(baseIndices_[i + 1] + offset);
         facing_.push_back(baseIndices_[i + 2] + offset);

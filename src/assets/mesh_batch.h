@@ -6,6 +6,7 @@
 #include "assets/mesh.h"
 #include "math/rotation.h"
 #include "math/vector3.h"
+#include "render/window_mapping.h"
 
 // Many copies of one mesh in one vertex array, each copy placed and coloured on the CPU, so a
 // group of copies that share every other piece of GL state draws with one call instead of one
@@ -45,7 +46,9 @@ public:
     // Picks for the next draw the triangles of copy k that face the eye, given in the mesh's own
     // space (before the copy was placed). With face culling on GL leaves the others out anyway;
     // left out here, they cost no vertex work either. Triangles within a hair of edge-on stay.
-    void addFacing(uint32_t k, const Vector3& eyeInMesh);
+    // Given where the batch's space lands in the window, the triangles that cover no pixel centre
+    // are left out too.
+    void addFacing(uint32_t k, const Vector3& eyeInMesh, const WindowMapping* window = nullptr);
     // Draws the triangles picked since the last draw, in the order picked, with face culling on.
     void drawFacing();
     // Turns the colour array off again and unbinds the buffers; the current colour is left
@@ -62,6 +65,7 @@ private:
     std::vector<uint32_t> baseIndices_;  // one copy's triangles
     std::vector<float> facePlanes_;      // per triangle: unit normal, then a corner
     std::vector<uint32_t> facing_;       // the triangles picked for the next draw, every copy's vertices numbered from k · vertexCount_
+    WindowCorners corners_;              // the copy being picked from, in the window
     uint32_t vertexBuffer_ = 0;
     uint32_t colourBuffer_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "render/view_frustum.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/gl.h"
@@ -26,6 +27,15 @@ void ViewFrustum::capture()
             clip[c * 4 + r] = sum;
         }
     setClipMatrix(clip);
+    std::copy(clip, clip + 16, window_.clip);
+    GLint viewport[4] = {0, 0, 0, 0}, sampleBuffers = 0;
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
+    window_.x = static_cast<float>(viewport[0]);
+    window_.y = static_cast<float>(viewport[1]);
+    window_.width = static_cast<float>(viewport[2]);
+    window_.height = static_cast<float>(viewport[3]);
+    window_.centresOnly = sampleBuffers == 0 && viewport[2] > 0 && viewport[3] > 0;
 
     // The eye is the point the model-view takes to the origin: -A⁻¹ t for its linear part A.
     auto a = [&](int r, int c) { return modelview[c * 4 + r]; };

@@ -107,7 +107,8 @@ void CoreScene::draw()
             const Matrix3 spun = turn * glRotation(particles.spinAxis[i], particles.spinAngle(i));
             copies.place(placed, spun * kParticleScale, spun, centre);
             copies.setColour(placed, particles.particleColour[i], 0.3f);
-            copies.addFacing(placed, spun.transposed() * (frustum.eye() - centre) / kParticleScale);
+            // A few pixels across, most of a particle's triangles lie between pixel centres.
+            copies.addFacing(placed, spun.transposed() * (frustum.eye() - centre) / kParticleScale, &frustum.window());
             ++placed;
             continue;
         }

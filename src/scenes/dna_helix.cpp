@@ -584,7 +584,10 @@ void DnaHelix::drawMoleculeShow()
             setColour(debrisColour[k], 0.14f);
             if (useBatches) {
                 const Matrix3 tumble = glRotation(debrisAxis2[k], 6.0f * debrisAngle1[k]);
-                b.chromosomes.addFacing(0, tumble.transposed() * (turn.transposed() * (frustum.eye() - centre)) / kChromosomeScale);
+                // Far and small, a model has more triangles between pixel centres than on them. (The
+                // atoms are larger: too few of theirs miss every centre to pay for the look.)
+                const WindowMapping window = frustum.window().placed(turn * tumble * kChromosomeScale, centre);
+                b.chromosomes.addFacing(0, tumble.transposed() * (turn.transposed() * (frustum.eye() - centre)) / kChromosomeScale, &window);
                 b.chromosomes.drawFacing();
             } else {
                 callList(chromList);
