@@ -61,7 +61,16 @@ uint32_t uploadMipmaps(int width, int height, GLint components, GLenum format, c
     glGenTextures(1, &id);
     if (id == 0)
         return 0;
+    // Tightly packed rows from the first byte, whatever the context holds: GLU reads the unpack
+    // state back and steps through the pixels by it. (Mesa's software driver on an Xorg screen has
+    // been seen to start a context with the row length set to the window's x offset, which made the
+    // upload read past the end of the image.)
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
     glBindTexture(GL_TEXTURE_2D, id);
     // GLU also scales the image to power-of-two sizes where the GL needs them.
     const GLint failed = gluBuild2DMipmaps(GL_TEXTURE_2D, components, width, height, format, GL_UNSIGNED_BYTE, pixels);

@@ -362,6 +362,23 @@ TEST_F(TextureGlTest, TgaIsUploadedAsRgba)
               (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 255}));
 }
 
+// Whatever unpack state the context was left with, the image is read as the tight block it is:
+// a stray row length or skip would read past its end and shear the texture.
+TEST_F(TextureGlTest, UploadReadsTheImageAsPackedWhateverTheUnpackState)
+{
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 800);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 1);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 32);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_TRUE);
+    const std::vector<uint8_t> bgra = {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 128};
+    Texture texture;
+    ASSERT_TRUE(texture.loadBytes("4loader_rd.tga", tgaBytes(2, 2, 2, 32, bgra)));
+    texture.bind();
+    std::vector<uint8_t> level0(16);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level0.data());
+    EXPECT_EQ(level0, (std::vector<uint8_t>{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 128}));
+}
+
 TEST_F(TextureGlTest, UnknownEndingsAndBrokenImagesCreateNothing)
 {
     const auto jpeg = jpegBytes(16, 16, 3, noise(16, 16));
