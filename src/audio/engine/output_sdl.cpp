@@ -25,6 +25,14 @@ void SDLCALL fillOutput(void* userData, Uint8* bytes, int length)
                         std::memory_order_release);
 }
 
+// Once no SDL subsystem is in use, SDL's own state (hints, thread storage) goes as well, so that
+// unloading the library leaves none of it behind.
+void quitAudio()
+{
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (SDL_WasInit(0) == 0) SDL_Quit();
+}
+
 }  // namespace
 
 bool openOutput(int rate, MixFunction mix, void* user)
@@ -45,7 +53,7 @@ bool openOutput(int rate, MixFunction mix, void* user)
     // No changes allowed: SDL converts to whatever the hardware wants, so the mixer stays 16-bit stereo.
     gOutput.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (gOutput.device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        quitAudio();
         return false;
     }
     SDL_PauseAudioDevice(gOutput.device, 0);
@@ -58,7 +66,7 @@ void closeOutput()
         return;
     SDL_CloseAudioDevice(gOutput.device);  // joins the audio thread
     gOutput.device = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    quitAudio();
 }
 
 void pauseOutputWhenSilent()
