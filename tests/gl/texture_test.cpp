@@ -278,6 +278,20 @@ protected:
         setDataArchiveOverride(nullptr, 0);
     }
 
+    // A 2 x 2 TGA, rows bottom first as stored: bottom red, green; top blue, white with alpha 128.
+    // Uploaded through Texture; its level 0 read back as RGBA.
+    std::vector<uint8_t> uploadTwoByTwoTga()
+    {
+        const std::vector<uint8_t> bgra = {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 128};
+        Texture texture;
+        std::vector<uint8_t> level0(16);
+        EXPECT_TRUE(texture.loadBytes("4loader_rd.tga", tgaBytes(2, 2, 2, 32, bgra)));
+        texture.bind();
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level0.data());
+        return level0;
+    }
+    const std::vector<uint8_t> kTwoByTwoRgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 128};
+
     // The texture on a quad over the whole framebuffer, texture coordinate v = 1 at the top.
     std::vector<uint8_t> drawTextured(const Texture& texture)
     {
@@ -343,19 +357,13 @@ TEST_F(TextureGlTest, OddSizedImagesAreScaledToPowersOfTwo)
 
 TEST_F(TextureGlTest, TgaIsUploadedAsRgba)
 {
-    // 2 x 2, rows bottom first as stored: bottom red, green; top blue, white with alpha 128.
-    const std::vector<uint8_t> bgra = {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 128};
-    Texture texture;
-    ASSERT_TRUE(texture.loadBytes("4loader_rd.tga", tgaBytes(2, 2, 2, 32, bgra)));
-    texture.bind();
-    std::vector<uint8_t> level0(16);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level0.data());
-    EXPECT_EQ(level0, (std::vector<uint8_t>{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 128}));
+    EXPECT_EQ(uploadTwoByTwoTga(), kTwoByTwoRgba);
 
     // A 24-bit image is widened rather than read as four bytes per pixel.
     Texture opaque;
     ASSERT_TRUE(opaque.loadBytes("x.TGA", tgaBytes(2, 2, 1, 24, {0, 0, 255, 255, 0, 0})));
     opaque.bind();
+    std::vector<uint8_t> level0(16);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level0.data());
     // Width 2 x height 1: GLU keeps it, so the two texels are red and blue.
     EXPECT_EQ(std::vector<uint8_t>(level0.begin(), level0.begin() + 8),
@@ -370,13 +378,7 @@ TEST_F(TextureGlTest, UploadReadsTheImageAsPackedWhateverTheUnpackState)
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 1);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 32);
     glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_TRUE);
-    const std::vector<uint8_t> bgra = {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 128};
-    Texture texture;
-    ASSERT_TRUE(texture.loadBytes("4loader_rd.tga", tgaBytes(2, 2, 2, 32, bgra)));
-    texture.bind();
-    std::vector<uint8_t> level0(16);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level0.data());
-    EXPECT_EQ(level0, (std::vector<uint8_t>{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 128}));
+    EXPECT_EQ(uploadTwoByTwoTga(), kTwoByTwoRgba);
 }
 
 TEST_F(TextureGlTest, UnknownEndingsAndBrokenImagesCreateNothing)
