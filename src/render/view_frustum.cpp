@@ -27,7 +27,6 @@ void ViewFrustum::capture()
             clip[c * 4 + r] = sum;
         }
     setClipMatrix(clip);
-    std::copy(clip, clip + 16, window_.clip);
     GLint viewport[4] = {0, 0, 0, 0}, sampleBuffers = 0;
     glGetIntegerv(GL_VIEWPORT, viewport);
     glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
@@ -52,6 +51,7 @@ void ViewFrustum::capture()
 
 void ViewFrustum::setClipMatrix(const float clip[16])
 {
+    std::copy(clip, clip + 16, window_.clip);
     // Each plane is the last row of the clip matrix plus or minus one of the first three.
     auto row = [&](int r, int c) { return clip[c * 4 + r]; };
     for (int p = 0; p < 6; ++p) {

@@ -1,7 +1,6 @@
 #include "render/window_mapping.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace {
