@@ -74,7 +74,6 @@ uint32_t uploadMipmaps(int width, int height, GLint components, GLenum format, c
     glBindTexture(GL_TEXTURE_2D, id);
     // GLU also scales the image to power-of-two sizes where the GL needs them.
     const GLint failed = gluBuild2DMipmaps(GL_TEXTURE_2D, components, width, height, format, GL_UNSIGNED_BYTE, pixels);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (failed) {
         glDeleteTextures(1, &id);
         return 0;
