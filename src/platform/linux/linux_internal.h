@@ -20,6 +20,8 @@ Display* xrandrDisplay();
 // the host destroys under us must end the run cleanly, not abort it. A lost connection to the
 // server ends the process at once with status 1 and a line on stderr.
 void installXErrorHandler();
+// Ends the process with status 1 and that line on stderr, written once whichever threads call it.
+[[noreturn]] void endOnLostServer(const char* name);
 // The code of the last X error since the previous call; 0 when none.
 int takeXError();
 

@@ -5,6 +5,7 @@
 #include <SDL_syswm.h>
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -39,18 +40,7 @@ int recordXError(Display*, XErrorEvent* error)
     return 0;
 }
 
-// The X server went away (killed, or the session ended): nothing on the screen is left to put
-// back and no X call can succeed any more, so the process ends here, at once. Xlib would end it
-// anyway once this returns; exit() would run teardown code that talks to the dead server.
-[[noreturn]] void endOnLostServer(const char* name)
-{
-    static std::atomic<bool> ending{false};
-    if (!ending.exchange(true))
-        std::fprintf(stderr, "vesiclar: lost the connection to the X server %s; ending\n", name);
-    std::_Exit(1);
-}
-
-int onXIOError(Display* display) { endOnLostServer(display ? DisplayString(display) : ""); }
+int onXIOError(Display* display) { linux_detail::endOnLostServer(display ? DisplayString(display) : ""); }
 
 // Xlib only learns of a dead server when the loop next reads from it, which a slow frame can put
 // off for seconds. A thread that only waits for the connection's hang-up learns it at once.
@@ -70,7 +60,7 @@ void watchConnection(Display* display)
             if (ready < 0 || (connection.revents & POLLNVAL))
                 return;
             if (connection.revents & (POLLRDHUP | POLLHUP | POLLERR))
-                endOnLostServer(name.c_str());
+                linux_detail::endOnLostServer(name.c_str());
         }
     }).detach();
 }
@@ -134,6 +124,20 @@ bool isSystemKey(const SDL_Keysym& key)
 }  // namespace
 
 namespace linux_detail {
+
+// The X server went away (killed, or the session ended): nothing on the screen is left to put
+// back and no X call can succeed any more, so the process ends here, at once. Xlib would end it
+// anyway once this returns; exit() would run teardown code that talks to the dead server.
+void endOnLostServer(const char* name)
+{
+    static std::atomic<bool> ending{false};
+    // Xlib's handler and the connection watcher can both get here. Only the first writes the line
+    // and ends the process; a later one waits for that, or it would end the process mid-line.
+    if (ending.exchange(true))
+        for (;;) pause();
+    std::fprintf(stderr, "vesiclar: lost the connection to the X server %s; ending\n", name);
+    std::_Exit(1);
+}
 
 bool ownsScreen() { return gGlWindow && !gForeign; }
 
