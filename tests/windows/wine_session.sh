@@ -35,21 +35,14 @@ ENV
   started=$(date +%s%N)
   # The server stays up for the whole session, so each program starts quickly.
   mkdir -p "$WINEPREFIX"
-  if ! wineserver -p >"$state/wineserver.log" 2>&1; then
-    echo "wineserver -p failed:" >&2
-    cat "$state/wineserver.log" >&2
-    exit 1
-  fi
-  # Making a prefix has failed once in many runs, on a machine loaded by the build just before,
-  # and the cause went with the prefix. So its log goes to stderr, and it gets one more go.
-  for attempt in 1 2; do
-    status=0
-    wineboot -i >"$state/wineboot.log" 2>&1 || status=$?
-    [ $status -eq 0 ] && break
-    echo "wineboot -i failed with status $status (attempt $attempt):" >&2
-    cat "$state/wineboot.log" >&2
-    [ $attempt -eq 2 ] && exit 1
-  done
+  # Starting Wine in a fresh prefix failed once in many runs without a word, and its logs went with
+  # the session: a failing step now shows its log, and wineboot gets one more go.
+  showLog() { echo "$1" >&2; cat "$2" >&2; }
+  wineserver -p >"$state/wineserver.log" 2>&1 || { showLog "wineserver -p failed with status $?:" "$state/wineserver.log"; exit 1; }
+  wineboot -i >"$state/wineboot.log" 2>&1 || {
+    showLog "wineboot -i failed with status $?, once more:" "$state/wineboot.log"
+    wineboot -i >"$state/wineboot.log" 2>&1 || { showLog "wineboot -i failed again with status $?:" "$state/wineboot.log"; exit 1; }
+  }
   echo "wine session on :$display, prefix made in $((($(date +%s%N) - started) / 1000000)) ms"
   ;;
 exec)
