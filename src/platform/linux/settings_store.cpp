@@ -224,7 +224,7 @@ bool SettingsStore::readText(const char* name, std::string& value) const
 
 void SettingsStore::writeNumber(const char* name, uint32_t value)
 {
-    if (!state_ || state_->path.empty())
+    if (!state_)
         return;
     const std::string text = std::to_string(value);
     if (State::Line* line = state_->find(name)) {
@@ -245,7 +245,8 @@ bool SettingsStore::close()
     if (state_->dirty) {
         const std::string text = state_->text();
         const std::string temp = state_->path + ".tmp";
-        ok = makeFolders(state_->path);
+        // Without $XDG_CONFIG_HOME or $HOME the writes have nowhere to go: a failure, not a save.
+        ok = !state_->path.empty() && makeFolders(state_->path);
         const int fd = ok ? ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
         ok = fd >= 0;
         if (ok) {
