@@ -26,6 +26,9 @@ const char* const kRenderUsage =
 
 namespace {
 
+// The skip runs as whole steps of --dt; their count has to fit the loop's counter.
+constexpr double kMaxSkipSteps = 1e9;
+
 bool parseInt(const char* text, long min, long max, long& out)
 {
     char* end = nullptr;
@@ -135,5 +138,7 @@ bool parseRenderOptions(std::span<const char* const> args, RenderOptions& option
         }
     }
     if (options.directory.empty()) return error = "--render needs an output folder", false;
+    if (options.skip > 0 && options.dt > 0 && static_cast<double>(options.skip) / options.dt > kMaxSkipSteps)
+        return error = "--skip is more than 1000000000 steps of --dt", false;
     return true;
 }

@@ -79,6 +79,7 @@ TEST(RenderOptions, RejectsWhatCannotBeRendered)
         {"--render", "a", "--seed", "4294967296"},
         {"--render", "a", "--start", "nucleus"},
         {"--render", "a", "--skip"},
+        {"--render", "a", "--skip", "1", "--dt", "1e-30"},  // 1e30 steps: no count a loop can hold
         {"--render", "a", "--clock", "24:00:00"},
         {"--render", "a", "--bogus"},
         {"--render", "a", "stray"},
