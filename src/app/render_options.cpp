@@ -111,7 +111,8 @@ bool parseRenderOptions(std::span<const char* const> args, RenderOptions& option
             if (!v) return false;
             int h = 0, m = 0, s = 0;
             char tail = 0;
-            if (std::sscanf(v, "%d:%d:%d%c", &h, &m, &s, &tail) != 3 || h < 0 || h > 23 || m < 0 || m > 59 ||
+            // Two digits a field at most: a longer number would overflow the conversion.
+            if (std::sscanf(v, "%2d:%2d:%2d%c", &h, &m, &s, &tail) != 3 || h < 0 || h > 23 || m < 0 || m > 59 ||
                 s < 0 || s > 59)
                 return error = "--clock wants HH:MM:SS", false;
             options.clockSeconds = h * 3600 + m * 60 + s;

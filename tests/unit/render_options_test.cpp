@@ -81,6 +81,7 @@ TEST(RenderOptions, RejectsWhatCannotBeRendered)
         {"--render", "a", "--skip"},
         {"--render", "a", "--skip", "1", "--dt", "1e-30"},  // 1e30 steps: no count a loop can hold
         {"--render", "a", "--clock", "24:00:00"},
+        {"--render", "a", "--clock", "4294967306:00:00"},  // wraps to 10 in a plain %d
         {"--render", "a", "--bogus"},
         {"--render", "a", "stray"},
     };
