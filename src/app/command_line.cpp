@@ -4,14 +4,19 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The handle is the decimal number at the first digit after the switch letter; 0 without one.
+// The handle is the decimal number at the first digit after the switch letter; 0 without one,
+// and 0 for a number too large to be a handle (wrapped round, it could name some other window).
 uintptr_t readWindowHandle(const std::string& text, size_t pos)
 {
     while (pos < text.size() && !isDigit(text[pos]))
         ++pos;
     uintptr_t value = 0;
-    for (; pos < text.size() && isDigit(text[pos]); ++pos)
-        value = value * 10 + static_cast<uintptr_t>(text[pos] - '0');
+    for (; pos < text.size() && isDigit(text[pos]); ++pos) {
+        const uintptr_t digit = static_cast<uintptr_t>(text[pos] - '0');
+        if (value > (UINTPTR_MAX - digit) / 10)
+            return 0;
+        value = value * 10 + digit;
+    }
     return value;
 }
 

@@ -53,6 +53,8 @@ TEST(CommandLine, WindowHandles)
     EXPECT_EQ(parse("v.scr /p").mode, kModePreview);
     EXPECT_EQ(parse("v.scr /p").parent, 0u);
     EXPECT_EQ(parse("v.scr /s 1234").parent, 999u);  // not read for run
+    // Too many digits for any handle: none, rather than the number wrapped round to some other window.
+    EXPECT_EQ(parse("v.scr /p 18446744073709551617").parent, 0u);
 }
 
 TEST(CommandLine, ProgramNameIsSkippedWhole)
