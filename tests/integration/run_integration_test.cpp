@@ -430,6 +430,25 @@ TEST_F(RunTest, PreviewPaintsItsPictureIntoItsParentUntilThatGoesAway)
     EXPECT_EQ(program.log(), "") << "the preview writes no log";
 }
 
+TEST_F(RunTest, APreviewHandleBeyondThirtyTwoBitsNamesNoWindow)
+{
+    // X carries window ids in 32 bits: cut down, this one would be the parent's own.
+    Display* d = server->display();
+    const Window parent = makeHostWindow(200, 150);
+    Program program(server->name(), baseSettings());
+    ASSERT_TRUE(program.start({"/p", std::to_string((uint64_t{1} << 32) + parent)}));
+    int status = -1;
+    ASSERT_TRUE(program.waitForExit(kEndSeconds, status)) << "the preview went into another window";
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(program.standardError().find("Cannot creat window!"), std::string::npos) << program.standardError();
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(d, parent, &root, &up, &children, &count);
+    if (children)
+        XFree(children);
+    EXPECT_EQ(count, 0u);
+}
+
 TEST_F(RunTest, MusicStartsWithTheRunAndLeavesNothingBehind)
 {
     auto program = startRun(with(baseSettings(), {"EnableMusic=1", "Volume=40"}));

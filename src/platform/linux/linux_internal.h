@@ -9,6 +9,10 @@
 
 namespace platform::linux_detail {
 
+// X carries window ids in 32 bits: a larger number names no window (cut down, it would name
+// another one).
+inline bool isWindowId(uint64_t id) { return id != 0 && id <= 0xffffffffu; }
+
 // True while the run's own full-screen GL window exists (not a host's window): only then may the
 // display's gamma ramp change.
 bool ownsScreen();

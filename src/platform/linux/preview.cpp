@@ -58,7 +58,7 @@ XImage* makeImage(Display* display, const XWindowAttributes& attributes, const P
 bool runPreviewWindow(uint64_t parent, const PreviewImage& image, int /*showCommand*/)
 {
     const char* name = std::getenv("DISPLAY");
-    if (parent == 0 || !name || !*name)
+    if (!linux_detail::isWindowId(parent) || !name || !*name)
         return false;
     Display* display = XOpenDisplay(nullptr);
     if (!display)

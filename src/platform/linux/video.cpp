@@ -231,7 +231,8 @@ void* createGlWindow(int x, int y, int width, int height)
 
 void* attachGlWindow(uint64_t nativeWindow)
 {
-    if (!videoAvailable() || gGlWindow)
+    // 0 is the root window; any other id must be one X can carry.
+    if (!videoAvailable() || gGlWindow || (nativeWindow != 0 && !linux_detail::isWindowId(nativeWindow)))
         return nullptr;
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
     Window target = static_cast<Window>(nativeWindow);
