@@ -48,23 +48,27 @@ bool MeshBatch::build(const MeshData& mesh, uint32_t copies)
     vertexCount_ = static_cast<uint32_t>(base_.size() / kStride);
     indexCount_ = static_cast<uint32_t>(baseIndices.size());
     baseIndices_ = std::move(baseIndices);
-    facePlanes_.clear();
-    for (uint32_t i = 0; i < indexCount_; i += 3) {
+    const uint32_t triangles = indexCount_ / 3;
+    faceBlocks_.assign((triangles + 3) / 4, FaceBlock{});
+    for (uint32_t t = 0; t < triangles; ++t) {
         auto corner = [&](uint32_t k) {
-            const float* p = &base_[size_t(baseIndices_[i + k]) * kStride];
+            const float* p = &base_[size_t(baseIndices_[3 * t + k]) * kStride];
             return Vector3(p[0], p[1], p[2]);
         };
         const Vector3 a = corner(0), n = cross(corner(1) - a, corner(2) - a);
         const float length = n.length();
         const Vector3 unit = length > 0 ? n / length : Vector3();
-        facePlanes_.insert(facePlanes_.end(), {unit.x, unit.y, unit.z, a.x, a.y, a.z});
+        FaceBlock& block = faceBlocks_[t / 4];
+        const uint32_t lane = t % 4;
+        block.normalX[lane] = unit.x, block.normalY[lane] = unit.y, block.normalZ[lane] = unit.z;
+        block.cornerX[lane] = a.x, block.cornerY[lane] = a.y, block.cornerZ[lane] = a.z;
     }
     copies_ = copies;
     vertices_.resize(size_t(copies) * base_.size());
     for (uint32_t k = 0; k < copies; ++k) std::memcpy(&vertices_[k * base_.size()], base_.data(), base_.size() * sizeof(float));
     colours_.assign(size_t(copies) * vertexCount_ * 4, 1.0f);
-    facing_.clear();
-    facing_.reserve(size_t(copies) * indexCount_);
+    facing_.assign(size_t(copies) * indexCount_, 0);
+    facingCount_ = 0;
 
     if (buffers()) {
         GLuint names[2] = {0, 0};
@@ -173,25 +177,56 @@ void MeshBatch::addFacing(uint32_t k, const Vector3& eyeInMesh, const WindowMapp
     // degree of edge-on from behind may still come out front-facing there: such triangles stay.
     constexpr float kEdgeOnCosine = 0.02f;
     const uint32_t offset = k * vertexCount_;
+    // Room for a copy picked twice before a draw, too.
+    if (facing_.size() - facingCount_ < indexCount_) facing_.resize(facingCount_ + indexCount_);
     if (window) corners_.project(*window, &vertices_[size_t(offset) * kStride], kStride, vertexCount_);
-    const float* plane = facePlanes_.data();
-    for (uint32_t i = 0; i < indexCount_; i += 3, plane += 6) {
-        const Vector3 toEye(eyeInMesh.x - plane[3], eyeInMesh.y - plane[4], eyeInMesh.z - plane[5]);
-        const float facing = plane[0] * toEye.x + plane[1] * toEye.y + plane[2] * toEye.z;
-        if (facing < 0 && facing * facing > kEdgeOnCosine * kEdgeOnCosine * dot(toEye, toEye)) continue;
-        if (window && !corners_.mayCoverACentre(baseIndices_[i], baseIndices_[i + 1], baseIndices_[i + 2])) continue;
-        facing_.push_back(baseIndices_[i] + offset);
-        facing_.push_back(baseIndices_[i + 1] + offset);
-        facing_.push_back(baseIndices_[i + 2] + offset);
+    const Lanes eyeX = splat(eyeInMesh.x), eyeY = splat(eyeInMesh.y), eyeZ = splat(eyeInMesh.z);
+    // Each triangle is written and then kept or not: with about half of them facing, a branch
+    // would guess wrong every other time.
+    uint32_t* const first = facing_.data() + facingCount_;
+    uint32_t* out = first;
+    auto write = [&](const uint32_t* corner, int32_t step) {
+        out[0] = corner[0] + offset;
+        out[1] = corner[1] + offset;
+        out[2] = corner[2] + offset;
+        out += step;
+    };
+    const uint32_t triangles = indexCount_ / 3;
+    for (uint32_t t = 0; t < triangles; t += 4) {
+        const FaceBlock& block = faceBlocks_[t / 4];
+        const Lanes toEyeX = eyeX - block.cornerX, toEyeY = eyeY - block.cornerY, toEyeZ = eyeZ - block.cornerZ;
+        const Lanes facing = block.normalX * toEyeX + block.normalY * toEyeY + block.normalZ * toEyeZ;
+        const Lanes reach = toEyeX * toEyeX + toEyeY * toEyeY + toEyeZ * toEyeZ;
+        const IntLanes away = (facing < 0) & (facing * facing > kEdgeOnCosine * kEdgeOnCosine * reach);
+        const IntLanes step = (away + 1) * 3;  // 3 to keep a triangle, 0 to leave it out
+        const uint32_t* corner = &baseIndices_[size_t(t) * 3];
+        if (triangles - t >= 4) {
+            write(corner, step[0]);
+            write(corner + 3, step[1]);
+            write(corner + 6, step[2]);
+            write(corner + 9, step[3]);
+        } else {
+            for (uint32_t lane = 0; lane < triangles - t; ++lane) write(corner + 3 * lane, step[lane]);
+        }
     }
+    if (window) {
+        // Of those, the ones that may cover a pixel centre.
+        uint32_t* kept = first;
+        for (const uint32_t* t = first; t != out; t += 3) {
+            kept[0] = t[0], kept[1] = t[1], kept[2] = t[2];
+            kept += corners_.mayCoverACentre(t[0] - offset, t[1] - offset, t[2] - offset) ? 3 : 0;
+        }
+        out = kept;
+    }
+    facingCount_ = static_cast<size_t>(out - facing_.data());
 }
 
 void MeshBatch::drawFacing()
 {
-    if (facing_.empty()) return;
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(facing_.size()), GL_UNSIGNED_INT, facing_.data());
+    if (facingCount_ == 0) return;
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(facingCount_), GL_UNSIGNED_INT, facing_.data());
     countDraw();
-    facing_.clear();
+    facingCount_ = 0;
 }
 
 void MeshBatch::unbindArrays() const

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "assets/mesh.h"
+#include "math/lanes.h"
 #include "math/rotation.h"
 #include "math/vector3.h"
 #include "render/window_mapping.h"
@@ -63,8 +64,14 @@ private:
     std::vector<float> vertices_;    // every copy, the same layout
     std::vector<float> colours_;     // every copy, RGBA per vertex
     std::vector<uint32_t> baseIndices_;  // one copy's triangles
-    std::vector<float> facePlanes_;      // per triangle: unit normal, then a corner
-    std::vector<uint32_t> facing_;       // the triangles picked for the next draw, every copy's vertices numbered from k · vertexCount_
+    // Four triangles side by side, so one pass of four-wide arithmetic tells which face the eye.
+    struct FaceBlock {
+        Lanes normalX, normalY, normalZ;  // unit normal
+        Lanes cornerX, cornerY, cornerZ;  // a corner
+    };
+    std::vector<FaceBlock> faceBlocks_;  // the last block padded
+    std::vector<uint32_t> facing_;       // room for every copy's triangles, every copy's vertices numbered from k · vertexCount_
+    size_t facingCount_ = 0;             // indices picked for the next draw
     WindowCorners corners_;              // the copy being picked from, in the window
     uint32_t vertexBuffer_ = 0;
     uint32_t colourBuffer_ = 0;

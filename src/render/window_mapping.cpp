@@ -2,20 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#include "math/lanes.h"
 
 namespace {
 
-// floor and ceil for the window's range of values, without a call into the library.
-int32_t floorToInt(float v)
+// floor and ceil for the window's range of values, four at a time and without a call into the
+// library: truncate, then step where truncation went the wrong way.
+IntLanes floorToInt(Lanes v)
 {
-    const int32_t i = static_cast<int32_t>(v);
-    return v < static_cast<float>(i) ? i - 1 : i;
+    const IntLanes i = __builtin_convertvector(v, IntLanes);
+    return i + (v < __builtin_convertvector(i, Lanes));
 }
 
-int32_t ceilToInt(float v)
+IntLanes ceilToInt(Lanes v)
 {
-    const int32_t i = static_cast<int32_t>(v);
-    return v > static_cast<float>(i) ? i + 1 : i;
+    const IntLanes i = __builtin_convertvector(v, IntLanes);
+    return i - (v > __builtin_convertvector(i, Lanes));
 }
 
 }  // namespace
@@ -32,39 +36,58 @@ WindowMapping WindowMapping::placed(const Matrix3& linear, const Vector3& offset
     return w;
 }
 
-void WindowCorners::project(const WindowMapping& window, const float* p, size_t stride, size_t count)
+void WindowCorners::project(const WindowMapping& window, const float* points, size_t stride, size_t count)
 {
-    if (x_.size() < count) {
-        for (auto* v : {&x_, &y_}) v->resize(count);
-        for (auto* v : {&lowX_, &highX_, &lowY_, &highY_}) v->resize(count);
+    // Whole blocks of four: the last one repeats the last point.
+    const size_t padded = (count + 3) / 4 * 4;
+    if (x_.size() < padded) {
+        for (auto* v : {&x_, &y_}) v->resize(padded);
+        for (auto* v : {&lowX_, &highX_, &lowY_, &highY_}) v->resize(padded);
     }
     left_ = static_cast<int32_t>(window.x);
     bottom_ = static_cast<int32_t>(window.y);
     right_ = left_ + static_cast<int32_t>(window.width) - 1;
     top_ = bottom_ + static_cast<int32_t>(window.height) - 1;
+    if (!window.centresOnly) {
+        // Under multisampling every point spans every column and row.
+        std::fill_n(lowX_.begin(), count, INT32_MIN);
+        std::fill_n(lowY_.begin(), count, INT32_MIN);
+        std::fill_n(highX_.begin(), count, INT32_MAX);
+        std::fill_n(highY_.begin(), count, INT32_MAX);
+        return;
+    }
     // Within a few view widths sideways the rasterizer's fixed-point grid and ours agree to far
     // below the margin, and nothing is clipped.
     constexpr float kGuard = 4;
     const float* m = window.clip;
-    const float halfWidth = window.width / 2, halfHeight = window.height / 2;
-    for (size_t v = 0; v < count; ++v, p += stride) {
-        const float cx = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
-        const float cy = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13];
-        const float cz = m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14];
-        const float cw = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15];
-        if (!(window.centresOnly && cw > 0 && cz >= -cw && cz <= cw && std::fabs(cx) <= kGuard * cw && std::fabs(cy) <= kGuard * cw)) {
-            // Spans every column and row: its triangles are kept.
-            lowX_[v] = lowY_[v] = INT32_MIN;
-            highX_[v] = highY_[v] = INT32_MAX;
-            continue;
+    const Lanes halfWidth = splat(window.width / 2), halfHeight = splat(window.height / 2);
+    for (size_t v = 0; v < count; v += 4) {
+        Lanes px, py, pz;
+        for (size_t lane = 0; lane < 4; ++lane) {
+            const float* p = points + std::min(v + lane, count - 1) * stride;
+            px[lane] = p[0], py[lane] = p[1], pz[lane] = p[2];
         }
-        const float x = window.x + (cx / cw + 1) * halfWidth, y = window.y + (cy / cw + 1) * halfHeight;
-        x_[v] = x;
-        y_[v] = y;
-        lowX_[v] = ceilToInt(x - kMargin - 0.5f);
-        highX_[v] = floorToInt(x + kMargin - 0.5f);
-        lowY_[v] = ceilToInt(y - kMargin - 0.5f);
-        highY_[v] = floorToInt(y + kMargin - 0.5f);
+        const Lanes cx = m[0] * px + m[4] * py + m[8] * pz + m[12];
+        const Lanes cy = m[1] * px + m[5] * py + m[9] * pz + m[13];
+        const Lanes cz = m[2] * px + m[6] * py + m[10] * pz + m[14];
+        const Lanes cw = m[3] * px + m[7] * py + m[11] * pz + m[15];
+        const Lanes guard = kGuard * cw;
+        // Outside the depth range or far outside the view, a point spans every column and row: its
+        // triangles are kept.
+        const IntLanes projected = (cw > 0) & (cz >= -cw) & (cz <= cw) & (cx <= guard) & (-cx <= guard) & (cy <= guard) & (-cy <= guard);
+        const Lanes x = projected ? window.x + (cx / cw + 1) * halfWidth : splat(0);
+        const Lanes y = projected ? window.y + (cy / cw + 1) * halfHeight : splat(0);
+        const IntLanes none = IntLanes{} + INT32_MIN, all = IntLanes{} + INT32_MAX;
+        const IntLanes lowX = projected ? ceilToInt(x - kMargin - 0.5f) : none;
+        const IntLanes highX = projected ? floorToInt(x + kMargin - 0.5f) : all;
+        const IntLanes lowY = projected ? ceilToInt(y - kMargin - 0.5f) : none;
+        const IntLanes highY = projected ? floorToInt(y + kMargin - 0.5f) : all;
+        std::memcpy(&x_[v], &x, sizeof x);
+        std::memcpy(&y_[v], &y, sizeof y);
+        std::memcpy(&lowX_[v], &lowX, sizeof lowX);
+        std::memcpy(&highX_[v], &highX, sizeof highX);
+        std::memcpy(&lowY_[v], &lowY, sizeof lowY);
+        std::memcpy(&highY_[v], &highY, sizeof highY);
     }
 }
 

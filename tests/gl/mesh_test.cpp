@@ -1,7 +1,13 @@
+#include <cmath>
+
 #include "asset_builders.h"
 #include "assets/mesh.h"
+#include "assets/mesh_batch.h"
 #include "data/data_file.h"
+#include "data/settings.h"
 #include "gl_fixture.h"
+#include "render/gl_setup.h"
+#include "render/view_frustum.h"
 
 namespace {
 
@@ -14,6 +20,41 @@ std::vector<uint8_t> withCounts(uint32_t v, uint32_t f, uint32_t t, size_t bodyB
         bytes[8 + i] = static_cast<uint8_t>(t >> (8 * i));
     }
     return bytes;
+}
+
+// A closed sphere of 7 × 4 faces, 42 triangles: not a whole number of the batch's blocks of four.
+MeshData oddSphere()
+{
+    constexpr int kSlices = 7, kStacks = 4;
+    MeshData m;
+    auto point = [](int slice, int stack) {
+        const float theta = 3.14159265f * stack / kStacks, phi = 6.2831853f * slice / kSlices;
+        return Vector3(std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi));
+    };
+    auto corner = [&](int slice, int stack) {
+        const Vector3 p = point(slice % kSlices, stack);
+        m.x.push_back(p.x), m.y.push_back(p.y), m.z.push_back(p.z);
+        m.normals.insert(m.normals.end(), {p.x, p.y, p.z});
+        return m.vertexCount++;
+    };
+    for (int stack = 0; stack < kStacks; ++stack)
+        for (int slice = 0; slice < kSlices; ++slice) {
+            // Outward-facing, counter-clockwise seen from outside.
+            if (stack > 0) {
+                m.a.push_back(corner(slice, stack)), m.b.push_back(corner(slice + 1, stack));
+                m.c.push_back(corner(slice, stack + 1));
+            }
+            if (stack < kStacks - 1) {
+                m.a.push_back(corner(slice + 1, stack)), m.b.push_back(corner(slice + 1, stack + 1));
+                m.c.push_back(corner(slice, stack + 1));
+            }
+        }
+    m.faceCount = static_cast<uint32_t>(m.a.size());
+    m.texVertexCount = 1;
+    m.u = {0.5f};
+    m.v = {0.5f};
+    m.ta.assign(m.faceCount, 0), m.tb = m.ta, m.tc = m.ta;
+    return m;
 }
 
 }  // namespace
@@ -183,4 +224,56 @@ TEST_F(MeshGlTest, LoadsThroughTheArchive)
     EXPECT_EQ(missing.displayList, 0u);
     EXPECT_EQ(logText().substr(logStart), "Load mesh <meshes\\square.dat> ...done\n"
                                           "Load mesh <meshes\\none.dat> ...failed: missing\n");
+}
+
+// Picking the triangles that face the eye, and those that may cover a pixel centre, must leave the
+// picture exactly as the whole mesh drawn with face culling: near and large, and far and a few
+// pixels across, from several sides, with buffer objects and without.
+TEST_F(MeshGlTest, BatchPicksWhatTheListWouldDraw)
+{
+    currentSettings = {};
+    currentSettings.DefGamma = true;
+    initGl();
+    const MeshData sphere = oddSphere();
+    ASSERT_EQ(sphere.faceCount % 4, 2u);
+    const GLuint list = Mesh::compileList(sphere);
+    glEnable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glColor3f(0.9f, 0.6f, 0.3f);
+    for (const bool buffers : {true, false}) {
+        glext::vboAvailable = buffers;
+        MeshBatch batch;
+        ASSERT_TRUE(batch.build(sphere, 2));
+        batch.placeAt(1, {0.25f, 0, 0});
+        batch.upload(0, 2);
+        for (const float distance : {3.0f, 40.0f})
+            for (float angle = 0; angle < 360; angle += 45) {
+                glMatrixMode(GL_MODELVIEW);
+                glLoadIdentity();
+                glTranslatef(0.1f, -0.05f, -distance);
+                glRotatef(angle, 1, 0.3f, 0.2f);
+                glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+                glCallList(list);
+                glPushMatrix();
+                glTranslatef(0.25f, 0, 0);
+                glCallList(list);
+                glPopMatrix();
+                const auto listed = gl.readPixels();
+
+                ViewFrustum frustum;
+                frustum.capture();
+                glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+                batch.bindArrays(false);
+                glColor3f(0.9f, 0.6f, 0.3f);
+                batch.addFacing(0, frustum.eye(), &frustum.window());
+                batch.addFacing(1, frustum.eye() - Vector3(0.25f, 0, 0));
+                batch.drawFacing();
+                batch.unbindArrays();
+                glColor3f(0.9f, 0.6f, 0.3f);
+                EXPECT_EQ(gl.readPixels(), listed) << "distance " << distance << ", angle " << angle << (buffers ? "" : ", no buffers");
+            }
+    }
+    glext::resolveBufferObjects();
 }
