@@ -1,14 +1,16 @@
 #include "app/displays.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/platform.h"
 
-void enumerateDisplays(ScreensaverApp& app)
+void enumerateDisplays(ScreensaverApp& app, DisplayAdapterSource adapter)
 {
     app.displayCount = 0;
+    uint32_t primary = 0;
     platform::AdapterInfo info;
-    for (int i = 0; app.displayCount < kMaxDisplays && platform::displayAdapter(i, info); ++i) {
+    for (int i = 0; app.displayCount < kMaxDisplays && adapter(i, info); ++i) {
         if (info.mirroring)
             continue;
         DisplayEntry& entry = app.displays[app.displayCount];
@@ -22,7 +24,11 @@ void enumerateDisplays(ScreensaverApp& app)
             entry.bounds.right = entry.bounds.left + info.width;
             entry.bounds.bottom = entry.bounds.top + info.height;
             entry.monitor = info.monitor;
+            if (info.primary && entry.monitor) primary = app.displayCount;
         }
         ++app.displayCount;
     }
+    // Windows numbers its adapters in its own order: with an external display made the primary
+    // one, the laptop's panel may come first, and would get the window sized for the other.
+    std::rotate(app.displays, app.displays + primary, app.displays + primary + 1);
 }
