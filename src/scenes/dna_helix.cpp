@@ -48,6 +48,8 @@ struct ShowBatches {
     MeshData sphere;
     const DnaHelix* placedFor = nullptr;
     bool built = false;
+    // The meshes could not be batched: no use trying again (and generating buffers) every frame.
+    bool unbuildable = false;
     MeshData chromosome;
     MeshBatch atoms;
     MeshBatch rungs;
@@ -298,6 +300,7 @@ void DnaHelix::loadMolecule(const char* fileName)
     // The batches are made again in this context, from these meshes, at the next draw.
     ShowBatches& batches = showBatches();
     batches.built = false;
+    batches.unbuildable = false;
     Mesh sphere;
     sphere.load("meshes\\sphere.dat", &batches.sphere);
     sphereList = sphere.displayList;
@@ -397,8 +400,13 @@ void DnaHelix::placeShowBatches() const
 {
     ShowBatches& b = showBatches();
     if (!b.built) {
-        b.built = b.atoms.build(b.sphere, static_cast<uint32_t>(2 * strandA.size())) &&
-                  b.rungs.build(b.sphere, static_cast<uint32_t>(9 * backboneA.size())) && b.chromosomes.build(b.chromosome, 1);
+        if (b.unbuildable) return;
+        // Room for any molecule's atoms, so whether the batches can be built depends on the
+        // meshes alone, not on the molecule that happens to be drawn first.
+        constexpr uint32_t kMostAtoms = 2 * kMoleculeSteps * kMoleculeAtoms;
+        b.built = b.atoms.build(b.sphere, kMostAtoms) && b.rungs.build(b.sphere, static_cast<uint32_t>(9 * backboneA.size())) &&
+                  b.chromosomes.build(b.chromosome, 1);
+        b.unbuildable = !b.built;
         b.placedFor = nullptr;
         if (!b.built) return;
     }

@@ -7,6 +7,7 @@
 #include "data/data_file.h"
 #include "data/settings.h"
 #include "gl_fixture.h"
+#include "render/gl_setup.h"
 #include "render/render_state.h"
 #include "render/view_frustum.h"
 #include "scenes/camera_path.h"
@@ -139,19 +140,25 @@ protected:
                 atlas.insert(atlas.end(), c, c + 3);
             }
         }
+        archive = storedArchive({{"meshes\\sphere.dat", meshBytes(squareMesh())},
+                                 {"meshes\\chrom.dat", meshBytes(squareMesh())},
+                                 {"textures\\c.jpg", jpegBytes(256, 256, 3, atlas, 100)},
+                                 {"dna4.dat", moleculeBytes()}});
+        setDataArchiveOverride(archive.data(), static_cast<uint32_t>(archive.size()));
+    }
+    void TearDown() override { setDataArchiveOverride(nullptr, 0); }
+
+    // Twelve atoms along x, all of one colour.
+    static std::vector<uint8_t> moleculeBytes()
+    {
         std::vector<uint8_t> molecule;
         for (int n = 0; n < 12; ++n) {
             const float record[6] = {float(n), 0, 0, 0.5f, 0.25f, 1};
             const auto* bytes = reinterpret_cast<const uint8_t*>(record);
             molecule.insert(molecule.end(), bytes, bytes + sizeof record);
         }
-        archive = storedArchive({{"meshes\\sphere.dat", meshBytes(squareMesh())},
-                                 {"meshes\\chrom.dat", meshBytes(squareMesh())},
-                                 {"textures\\c.jpg", jpegBytes(256, 256, 3, atlas, 100)},
-                                 {"dna4.dat", molecule}});
-        setDataArchiveOverride(archive.data(), static_cast<uint32_t>(archive.size()));
+        return molecule;
     }
-    void TearDown() override { setDataArchiveOverride(nullptr, 0); }
 
     std::vector<uint8_t> archive;
 };
@@ -480,6 +487,36 @@ TEST_F(SceneAssetsTest, AMissingMoleculeFileGivesAnEmptyShowThatStillDraws)
     helix.reset();
     helix.drawMoleculeShow();
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Buffer objects generated through the resolved entry point, counted.
+int buffersGenerated = 0;
+PFNGLGENBUFFERSARBPROC realGenBuffers = nullptr;
+void APIENTRY countingGenBuffers(GLsizei n, GLuint* names)
+{
+    buffersGenerated += n;
+    realGenBuffers(n, names);
+}
+
+TEST_F(SceneAssetsTest, AMissingChromosomeMeshCostsTheShowNoNewBuffersFrameAfterFrame)
+{
+    archive = storedArchive({{"meshes\\sphere.dat", meshBytes(squareMesh())}, {"dna4.dat", moleculeBytes()}});
+    setDataArchiveOverride(archive.data(), static_cast<uint32_t>(archive.size()));
+    const bool buffersBefore = glext::vboAvailable;
+    ASSERT_TRUE(glext::resolveBufferObjects());
+    DnaHelix helix;
+    helix.loadMolecule("dna4.dat");
+    ASSERT_EQ(helix.strandA.size(), 324u);
+    realGenBuffers = glext::glGenBuffersARB;
+    glext::glGenBuffersARB = countingGenBuffers;
+    helix.drawMoleculeShow();
+    const int afterFirstFrame = buffersGenerated;
+    for (int frame = 0; frame < 5; ++frame) helix.drawMoleculeShow();
+    EXPECT_EQ(buffersGenerated, afterFirstFrame);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+    glext::glGenBuffersARB = realGenBuffers;
+    glext::vboAvailable = buffersBefore;
 }
 
 }  // namespace
