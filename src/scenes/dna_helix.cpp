@@ -529,7 +529,8 @@ void DnaHelix::drawMoleculeShow()
         // The daughter's rungs fade in: recolour those whose opacity moved since the last frame.
         uint32_t firstChanged = UINT32_MAX, lastChanged = 0;
         for (size_t u = 1, r = 0; u < backboneA.size(); u += 2, ++r) {
-            const float a = daughterRungAlpha(time, u, backboneA.size());
+            // GL takes an opacity past 1 as 1: once there, a rung's colours are left as they are.
+            const float a = std::min(daughterRungAlpha(time, u, backboneA.size()), 1.0f);
             if (a == b.rungAlpha[r]) continue;
             b.rungAlpha[r] = a;
             for (uint32_t j = 0; j < 9; ++j) b.rungs.setAlpha(b.parentRungCopies + static_cast<uint32_t>(9 * r) + j, a);

@@ -519,4 +519,33 @@ TEST_F(SceneAssetsTest, AMissingChromosomeMeshCostsTheShowNoNewBuffersFrameAfter
     glext::vboAvailable = buffersBefore;
 }
 
+// Buffer uploads through the resolved entry point, counted.
+int bufferUploads = 0;
+PFNGLBUFFERSUBDATAARBPROC realBufferSubData = nullptr;
+void APIENTRY countingBufferSubData(GLenum target, GLintptrARB offset, GLsizeiptrARB size, const void* data)
+{
+    ++bufferUploads;
+    realBufferSubData(target, offset, size, data);
+}
+
+TEST_F(SceneAssetsTest, DaughterRungsAtFullOpacityAreNotRecolouredEveryFrame)
+{
+    const bool buffersBefore = glext::vboAvailable;
+    ASSERT_TRUE(glext::resolveBufferObjects());
+    DnaHelix helix;
+    helix.loadMolecule("dna4.dat");
+    helix.update(40.0f);  // every daughter rung has long faded in
+    helix.drawMoleculeShow();
+    realBufferSubData = glext::glBufferSubDataARB;
+    glext::glBufferSubDataARB = countingBufferSubData;
+    bufferUploads = 0;
+    for (int frame = 0; frame < 3; ++frame) {
+        helix.update(0.1f);
+        helix.drawMoleculeShow();
+    }
+    glext::glBufferSubDataARB = realBufferSubData;
+    glext::vboAvailable = buffersBefore;
+    EXPECT_EQ(bufferUploads, 0);
+}
+
 }  // namespace
