@@ -17,12 +17,20 @@ namespace {
 using win32_detail::widen;
 
 // The template's design is in pixels at 96 dots per inch; a scaled display gets its share more.
-int scaled(int pixels)
+// Aware of each monitor's own scale, Windows lays a dialog out at the scale of the monitor it opens
+// on, which need not be the primary's, so the dialog's own figure counts where the system has one.
+int scaled(HWND dialog, int pixels)
 {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ReleaseDC(nullptr, screen);
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    int dpi = dpiForWindow ? static_cast<int>(dpiForWindow(dialog)) : 0;
+    if (dpi <= 0) {
+        const HDC screen = GetDC(nullptr);
+        dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+    }
     return MulDiv(pixels, dpi > 0 ? dpi : 96, 96);
 }
 
@@ -112,7 +120,7 @@ public:
         if (!item || !GetWindowRect(item, &bounds))
             return;
         MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&bounds), 2);
-        SetWindowPos(item, nullptr, bounds.left + scaled(dx), bounds.top + scaled(dy), 0, 0,
+        SetWindowPos(item, nullptr, bounds.left + scaled(window_, dx), bounds.top + scaled(window_, dy), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
@@ -121,8 +129,8 @@ public:
         RECT bounds{};
         if (!GetWindowRect(window_, &bounds))
             return;
-        SetWindowPos(window_, nullptr, 0, 0, bounds.right - bounds.left + scaled(dwidth),
-                     bounds.bottom - bounds.top + scaled(dheight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(window_, nullptr, 0, 0, bounds.right - bounds.left + scaled(window_, dwidth),
+                     bounds.bottom - bounds.top + scaled(window_, dheight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     void setVisible(bool visible) override { ShowWindow(window_, visible ? SW_SHOW : SW_HIDE); }
