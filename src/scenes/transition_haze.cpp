@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include "math/random.h"
 #include "render/render_state.h"
 
@@ -34,7 +36,10 @@ void TransitionHaze::update(float dt)
 {
     offset -= 40.0f * dt;
     if (offset < 0) {
-        offset += spacing;
+        // A frame longer than a layer's passage (a stall, a resume from sleep) drops its whole
+        // layers at once: worked off one a frame, an hour's stall kept the stack behind the eye,
+        // and the veil gone, for minutes.
+        offset = spacing + std::fmod(offset, spacing);
         if (layers.empty()) return;
         // The nearest node becomes the farthest: moved, not reallocated.
         layers.splice(layers.begin(), layers, std::prev(layers.end()));

@@ -43,20 +43,30 @@ TEST(TransitionHaze, StartsTenAwayAndRecyclesOnlyBelowZero)
     EXPECT_EQ(&haze.layers.front(), nearest);
 }
 
-TEST(TransitionHaze, AtMostOneLayerPerUpdate)
+TEST(TransitionHaze, AtMostOneLayerPerUpdateAndAStallDropsWholeLayers)
 {
     TransitionHaze haze;
     fillLayers(haze);
-    haze.update(1.0f);  // 40 units at once: one recycle, the offset keeps its deficit
-    EXPECT_FLOAT_EQ(haze.offset, -20.0f);
+    haze.update(1.0f);  // 40 units at once: one recycle, and the stack as far on as 40 units take it
+    EXPECT_FLOAT_EQ(haze.offset, 10.0f);
     EXPECT_EQ(haze.layers.back(), Vector3(4, 0, 0));
-    haze.update(0);
-    EXPECT_FLOAT_EQ(haze.offset, -10.0f);
-    EXPECT_EQ(haze.layers.back(), Vector3(3, 0, 0));
+    haze.update(0.1f);
+    EXPECT_FLOAT_EQ(haze.offset, 6.0f);
+    EXPECT_EQ(haze.layers.back(), Vector3(4, 0, 0));
     EXPECT_EQ(haze.layers.size(), 6u);
+
+    // An hour asleep: the stack stays in front of the eye, and the next frame recycles nothing.
+    haze.update(3600.25f);
+    EXPECT_GE(haze.offset, 0.0f);
+    EXPECT_LT(haze.offset, haze.spacing);
+    EXPECT_EQ(haze.layers.back(), Vector3(3, 0, 0));
+    const float before = haze.offset;
+    haze.update(1.0f / 30);
+    EXPECT_NEAR(haze.offset, before - 40.0f / 30, 1e-3f);
+    EXPECT_EQ(haze.layers.back(), Vector3(3, 0, 0));
 
     TransitionHaze empty;  // not loaded: moving it must not touch a missing layer
     empty.update(0.5f);
-    EXPECT_FLOAT_EQ(empty.offset, 0.0f);
+    EXPECT_FLOAT_EQ(empty.offset, 10.0f);
     EXPECT_TRUE(empty.layers.empty());
 }
