@@ -220,6 +220,7 @@ bool ArchiveReader::next(ArchiveEntry& entry)
 {
     for (;;) {
         const uint32_t blockStart = span_.offset;
+        blockOffset_ = blockStart;
         uint8_t h[kFileHeaderSize];
         if (span_.read(h, kFileHeaderSize) != kFileHeaderSize)
             return false;

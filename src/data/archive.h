@@ -109,6 +109,9 @@ public:
     ArchiveStatus extract(const ArchiveEntry& entry, bool wantOutput, uint8_t** outData, uint32_t* outSize);
 
     ArchiveStatus status() const { return status_; }
+    // Where the block the last next() looked at begins. After next() returned false: the archive's
+    // size when the walk ran to its end, else the sub-block or unreadable header it stopped at.
+    uint32_t blockOffset() const { return blockOffset_; }
     // What the decoder met so far in this walk; null before the first compressed entry.
     const UnpackCounters* counters() const;
 
@@ -119,6 +122,7 @@ private:
     ArchiveSpan span_;
     uint16_t archiveFlags_ = 0;
     ArchiveStatus status_ = ArchiveStatus::Ok;
+    uint32_t blockOffset_ = 0;
     UnpackStatePtr unpack_;
 };
 

@@ -104,6 +104,51 @@ TEST(RartoolCli, FailuresSayWhy)
     EXPECT_NE(rartool("frobnicate", folder).status, 0);
 }
 
+TEST(RartoolCli, AnArchiveWhoseWalkStopsEarlyFailsListAndTest)
+{
+    ScratchFolder folder;
+    makeTree(folder);
+    const std::string rar = folder.file("a.rar");
+    ASSERT_EQ(rartool("pack " + rar + " " + folder.file("tree"), folder).status, 0);
+    const std::string whole = readFile(rar);
+    const auto* base = reinterpret_cast<const uint8_t*>(whole.data());
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.begin({base, uint32_t(whole.size()), 0}));
+    ArchiveEntry e;
+    uint32_t last = 0;
+    std::string lastName;
+    while (reader.next(e)) {
+        last = e.blockStart;
+        lastName = e.name;
+    }
+    ASSERT_EQ(lastName, "scene0.txt");
+
+    struct Case {
+        std::string bytes;
+        std::string reason;
+    };
+    std::string cut = whole.substr(0, last + 10);
+    std::string sub = whole, damaged = whole;
+    sub[last + 2] = char(kBlockSub);
+    damaged[last + 5] = 3;  // a header size below the fixed part
+    damaged[last + 6] = 0;
+    const Case cases[] = {
+        {cut, "cut short: the 10 bytes at offset " + std::to_string(last) + " are not a whole block header"},
+        {sub, "a sub-block at offset " + std::to_string(last) + ": the entries after it are not read"},
+        {damaged, "a damaged block header at offset " + std::to_string(last) + ": the entries after it are not read"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(rar, std::ios::binary | std::ios::trunc) << c.bytes;
+        const ToolRun test = rartool("test " + rar, folder);
+        EXPECT_EQ(test.status, 1) << c.reason;
+        EXPECT_EQ(test.out, rar + ": " + c.reason + "\n1 passed, 1 failed\n");
+        const ToolRun list = rartool("list " + rar, folder);
+        EXPECT_EQ(list.status, 1) << c.reason;
+        EXPECT_NE(list.out.find("meshes\\sphere.dat 20"), std::string::npos) << list.out;
+        EXPECT_NE(list.out.find("rartool: " + rar + ": " + c.reason + "\n"), std::string::npos) << list.out;
+    }
+}
+
 TEST(RartoolCli, EntriesFromOtherArchiversAreShownOrRefusedOneLineEach)
 {
     ScratchFolder folder;

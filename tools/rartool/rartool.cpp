@@ -12,6 +12,9 @@
 
 namespace {
 
+// The fixed part every block header is read with.
+constexpr uint32_t kBlockHeaderBytes = 32;
+
 int usage()
 {
     std::fprintf(stderr,
@@ -88,6 +91,24 @@ std::string refusal(const ArchiveEntry& entry, ArchiveStatus status)
     return describeArchiveStatus(status);
 }
 
+// The walk also ends at a sub-block or at a header it cannot read, and whatever follows is never
+// seen: empty when it ran to the archive's end, else what stopped it.
+std::string earlyStop(const ArchiveSpan& span, const ArchiveReader& reader)
+{
+    const uint32_t at = reader.blockOffset();
+    if (at >= span.size)
+        return {};
+    char text[160];
+    if (span.size - at < kBlockHeaderBytes)
+        std::snprintf(text, sizeof text, "cut short: the %u bytes at offset %u are not a whole block header",
+                      span.size - at, at);
+    else if (span.base[at + 2] == kBlockSub)
+        std::snprintf(text, sizeof text, "a sub-block at offset %u: the entries after it are not read", at);
+    else
+        std::snprintf(text, sizeof text, "a damaged block header at offset %u: the entries after it are not read", at);
+    return text;
+}
+
 int list(int argc, char** argv)
 {
     if (argc != 3)
@@ -105,6 +126,11 @@ int list(int argc, char** argv)
     while (reader.next(entry))
         std::printf("%s %u 0x%02X 0x%04X %u %u %08X\n", entryDisplayName(span, entry).c_str(), entry.versionNeeded,
                     entry.method, entry.flags, entry.packedSize, entry.unpackedSize, entry.fileCrc);
+    if (const std::string stop = earlyStop(span, reader); !stop.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "rartool: %s: %s\n", argv[2], stop.c_str());
+        return 1;
+    }
     return 0;
 }
 
@@ -176,6 +202,10 @@ int test(int argc, char** argv)
             ++failed;
             std::printf("%s: %s\n", entryDisplayName(span, entry).c_str(), refusal(entry, status).c_str());
         }
+    }
+    if (const std::string stop = earlyStop(span, reader); !stop.empty()) {
+        ++failed;
+        std::printf("%s: %s\n", argv[2], stop.c_str());
     }
     std::printf("%u passed, %u failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
