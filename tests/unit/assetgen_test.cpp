@@ -1,10 +1,13 @@
 // The generator's building blocks: picture encoders against the project's decoders, the sphere
 // builder, camera orientation, the scene text, the cell field's periodic distance and the music
-// loop's seam.
+// loop's seam; and the program's own command line.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "mesh.h"
 #include "music.h"
 #include "scenes.h"
+#include "test_support.h"
 
 using namespace assetgen;
 
@@ -172,6 +176,19 @@ TEST(AssetgenMusic, ShortLoopIsPeriodicAndEncodesEveryFrame)
     uint64_t granule;
     std::memcpy(&granule, &ogg[last + 6], 8);
     EXPECT_EQ(granule, loop.frames());
+}
+
+// An option without its value, or one misspelt, is refused before anything is written: taken as
+// an output folder, it would fill a folder named after it.
+TEST(AssetgenCommandLine, OptionsItCannotReadWriteNothing)
+{
+    for (const char* args : {"--previews", "--contact-sheet", "out --previews", "--preview out", "-x"}) {
+        ScratchFolder folder;
+        const std::string command = "cd " + folder.path() + " && " + ASSETGEN_PATH + " " + args + " 2>/dev/null";
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << args;
+        EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << args;
+    }
 }
 
 }  // namespace

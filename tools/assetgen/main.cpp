@@ -15,11 +15,20 @@ int main(int argc, char** argv)
 {
     std::string archiveDir, resourceDir, sheet, previews;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--contact-sheet") && i + 1 < argc) sheet = argv[++i];
-        else if (!std::strcmp(argv[i], "--previews") && i + 1 < argc) previews = argv[++i];
+        const bool takesValue = !std::strcmp(argv[i], "--contact-sheet") || !std::strcmp(argv[i], "--previews");
+        if (takesValue && i + 1 >= argc) {
+            std::fprintf(stderr, "assetgen: %s needs a value\n", argv[i]);
+            return 2;
+        }
+        if (!std::strcmp(argv[i], "--contact-sheet")) sheet = argv[++i];
+        else if (!std::strcmp(argv[i], "--previews")) previews = argv[++i];
         else if (!std::strcmp(argv[i], "--help")) {
             std::puts("usage: assetgen ARCHIVE_DIR [RESOURCE_DIR] [--contact-sheet FILE.png] [--previews DIR]");
             return 0;
+        } else if (argv[i][0] == '-') {
+            // Taken as a folder, a misspelt option would be filled with the whole content.
+            std::fprintf(stderr, "assetgen: unknown option %s\n", argv[i]);
+            return 2;
         } else if (archiveDir.empty()) archiveDir = argv[i];
         else if (resourceDir.empty()) resourceDir = argv[i];
         else {
