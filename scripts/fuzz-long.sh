@@ -10,11 +10,12 @@ shift 2
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 kept="$source_dir/tests/fuzz/corpus"
 work="$build/fuzz-long"
-mkdir -p "$work"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for target in "$build"/bin/fuzz_*; do [ -x "$target" ] && targets+=("$(basename "$target")"); done
 fi
+[ ${#targets[@]} -gt 0 ] || { echo "fuzz-long: no fuzz targets in $build/bin (make fuzz builds them)"; exit 1; }
+mkdir -p "$work"
 status=0
 for name in "${targets[@]}"; do
   target="$build/bin/$name"

@@ -8,8 +8,10 @@ build=${1:-build-fuzz}
 seconds=${2:-10}
 kept="$(cd "$(dirname "$0")/.." && pwd)/tests/fuzz/corpus"
 status=0
+ran=0
 for target in "$build"/bin/fuzz_*; do
   [ -x "$target" ] || continue
+  ran=$((ran + 1))
   name=$(basename "$target")
   # The archive reader takes the most hostile input of all, so it gets three times as long.
   run_seconds=$seconds
@@ -27,4 +29,6 @@ for target in "$build"/bin/fuzz_*; do
     status=1
   fi
 done
+# A folder without targets (not a fuzz build, or not built yet) has fuzzed nothing: no pass.
+[ "$ran" -gt 0 ] || { echo "fuzz: no fuzz targets in $build/bin (make fuzz builds them)"; exit 1; }
 exit $status
