@@ -12,7 +12,6 @@ namespace {
 constexpr uint8_t kMarkerRar[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 constexpr uint8_t kMarkerUnique[7] = {'U', 'n', 'i', 'q', 'u', 'E', '!'};
 constexpr uint32_t kArchiveHeaderSize = 13;
-constexpr uint32_t kFileHeaderSize = 32;
 
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }

@@ -41,6 +41,8 @@ constexpr uint32_t kMaxEntrySize = 256u << 20;
 
 constexpr uint8_t kBlockFile = 0x74;
 constexpr uint8_t kBlockSub = 0x77;
+// The fixed part every block header is read with.
+constexpr uint32_t kFileHeaderSize = 32;
 constexpr uint16_t kArchiveSolid = 0x0008;
 constexpr uint16_t kEntryHasData = 0x8000;
 constexpr uint16_t kEntrySplitBefore = 0x0001;

@@ -12,9 +12,6 @@
 
 namespace {
 
-// The fixed part every block header is read with.
-constexpr uint32_t kBlockHeaderBytes = 32;
-
 int usage()
 {
     std::fprintf(stderr,
@@ -99,7 +96,7 @@ std::string earlyStop(const ArchiveSpan& span, const ArchiveReader& reader)
     if (at >= span.size)
         return {};
     char text[160];
-    if (span.size - at < kBlockHeaderBytes)
+    if (span.size - at < kFileHeaderSize)
         std::snprintf(text, sizeof text, "cut short: the %u bytes at offset %u are not a whole block header",
                       span.size - at, at);
     else if (span.base[at + 2] == kBlockSub)
