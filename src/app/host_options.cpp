@@ -1,5 +1,6 @@
 #include "app/host_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,11 +18,15 @@ bool isOption(const char* arg, const char* name)
 // A window id as X prints it: decimal, or hexadecimal after 0x.
 bool parseWindowId(const char* text, uint64_t& id)
 {
-    if (!text || !*text || *text == '-')
+    // strtoull alone would also take blanks and a sign in front, and a leading 0 as octal.
+    if (!text || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return false;
+    const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (hex && !std::isxdigit(static_cast<unsigned char>(text[2])))
         return false;
     errno = 0;
     char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 0);
+    const unsigned long long value = std::strtoull(text, &end, hex ? 16 : 10);
     if (errno != 0 || *end != '\0' || value == 0)
         return false;
     id = value;

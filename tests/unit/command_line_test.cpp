@@ -132,4 +132,17 @@ TEST(HostOptions, CountOnlyBesideRootOrWindowId)
     EXPECT_FALSE(dialog.showFps);
 }
 
+TEST(HostOptions, WindowIdsAreDecimalOrHexAsTheHelpSays)
+{
+    EXPECT_EQ(launch({"--window-id", "010"}).target.hostWindow, 10u);
+    EXPECT_EQ(launch({"--window-id", "0x1F"}).target.hostWindow, 0x1Fu);
+    EXPECT_EQ(launch({"-root"}, "0X20").target.hostWindow, 0x20u);
+    for (const char* id : {" 5", "+5", " -5", "0x", "0x-5", "0x 5", "5 ", "0"}) {
+        HostOptions options;
+        std::vector<const char*> rest;
+        std::string error;
+        EXPECT_FALSE(parseHostOptions({"--window-id", id}, nullptr, options, rest, error)) << "'" << id << "'";
+    }
+}
+
 }  // namespace
