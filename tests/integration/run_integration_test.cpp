@@ -165,6 +165,25 @@ TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsTheRun)
     expectCleanEnd(*destroyed, "destroying the window");
 }
 
+TEST_F(RunTest, AKeyStillEndsTheRunAfterAnotherWindowTookTheFocus)
+{
+    auto program = startRun(baseSettings());
+    // A program that pops up and takes the focus while the screensaver runs (a chat window, a
+    // dialog): the user's next key must still end the run, not go to that window.
+    Display* d = server->display();
+    const Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 200, 200, 0, 0, 0);
+    XSelectInput(d, other, KeyPressMask | FocusChangeMask);
+    XMapRaised(d, other);
+    XSync(d, False);
+    XSetInputFocus(d, other, RevertToParent, CurrentTime);
+    XSync(d, False);
+    sleepSeconds(0.5);
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key after the focus went elsewhere");
+    XDestroyWindow(d, other);
+    XSync(d, False);
+}
+
 TEST_F(RunTest, MouseTravelBeyondSevenEndsTheRunOnlyWithMouseExit)
 {
     const auto mouseExit = with(baseSettings(), {"MouseExit=1"});

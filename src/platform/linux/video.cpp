@@ -116,6 +116,18 @@ void installServices()
     setGlContextServices(services);
 }
 
+// Another program took the focus from the run's own window, and SDL let the keyboard grab go with
+// it: keys would reach a window hidden under ours and no longer end the run. The focus comes back
+// (SDL grabs again when it does); the stacking is left alone, so a program that put its window
+// above ours on purpose, as a screen locker does, keeps it there and, holding its own grab, the keys.
+void takeFocusBack()
+{
+    if (gForeign || !gGlXDisplay || !(SDL_GetWindowFlags(gGlWindow) & SDL_WINDOW_SHOWN))
+        return;
+    XSetInputFocus(gGlXDisplay, gGlXWindow, RevertToParent, CurrentTime);
+    XFlush(gGlXDisplay);
+}
+
 bool isSystemKey(const SDL_Keysym& key)
 {
     return (key.mod & KMOD_ALT) != 0 || key.sym == SDLK_LALT || key.sym == SDLK_RALT || key.sym == SDLK_F10;
@@ -380,6 +392,8 @@ bool pollEvent(Event& event)
         else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && gContext)
             // A host may resize its window mid-run (a settings preview growing); the picture follows.
             glViewport(0, 0, e.window.data1, e.window.data2);
+        else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+            takeFocusBack();
         else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && isCover(e.window.windowID))
             paintBlack(SDL_GetWindowFromID(e.window.windowID));
         break;
