@@ -16,6 +16,8 @@
 #include "data/resources.h"
 #include "x_session.h"
 
+#include <X11/extensions/scrnsaver.h>
+
 namespace {
 
 constexpr double kStartSeconds = 60;  // the loader's work under a software rasterizer
@@ -182,6 +184,38 @@ TEST_F(RunTest, AKeyStillEndsTheRunAfterAnotherWindowTookTheFocus)
     expectCleanEnd(*program, "a key after the focus went elsewhere");
     XDestroyWindow(d, other);
     XSync(d, False);
+}
+
+TEST_F(RunTest, OnlyTheRunHoldsTheDesktopsScreenSaverOff)
+{
+    Display* d = server->display();
+    XSetScreenSaver(d, 2, 0, DontPreferBlanking, AllowExposures);
+    // Idle for longer than the saver's two seconds: is it on?
+    auto saverStartsWhileIdle = [&] {
+        XResetScreenSaver(d);
+        XSync(d, False);
+        sleepSeconds(3.5);
+        XScreenSaverInfo info{};
+        return XScreenSaverQueryInfo(d, DefaultRootWindow(d), &info) && info.state == ScreenSaverOn;
+    };
+    // Without a session bus the hold goes through the X server, where the test can see it.
+    const std::vector<std::string> noSessionBus{"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"};
+
+    // A settings dialog left open must not keep the screen from blanking and locking.
+    Program dialog(server->name(), baseSettings());
+    ASSERT_TRUE(dialog.start({}, noSessionBus));
+    for (int i = 0; i < 300 && topWindow("Vesiclar Configuration") == 0; ++i)
+        sleepSeconds(0.1);
+    ASSERT_NE(topWindow("Vesiclar Configuration"), 0u) << dialog.standardError();
+    EXPECT_TRUE(saverStartsWhileIdle()) << "the settings dialog held the screen saver off";
+    dialog.signal(SIGTERM);
+    int status = -1;
+    ASSERT_TRUE(dialog.waitForExit(kEndSeconds, status));
+
+    auto run = startRun(baseSettings(), {"/s"}, noSessionBus);
+    EXPECT_FALSE(saverStartsWhileIdle()) << "another screen saver started over the run";
+    run->signal(SIGTERM);
+    expectCleanEnd(*run, "SIGTERM");
 }
 
 TEST_F(RunTest, MouseTravelBeyondSevenEndsTheRunOnlyWithMouseExit)

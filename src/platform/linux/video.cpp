@@ -181,6 +181,9 @@ bool videoAvailable()
         // Signals belong to the run's own handlers, which restore the display before leaving.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        // SDL would hold the desktop's screen saver and lock off for as long as the process
+        // lives, the settings dialog and the preview included; only the full-screen run does.
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         linux_detail::installXErrorHandler();
@@ -238,6 +241,8 @@ void* createGlWindow(int x, int y, int width, int height)
         return nullptr;
     // The window's destruction by someone else must reach the run as a close.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    // The run is the screen saver: another one must not start over it.
+    SDL_DisableScreenSaver();
     return window;
 }
 
@@ -267,8 +272,6 @@ void* attachGlWindow(uint64_t nativeWindow)
         XSync(gGlXDisplay, False);
     }
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-    // The host decides when the screen blanks; we must not hold its timers off.
-    SDL_EnableScreenSaver();
     return window;
 }
 
