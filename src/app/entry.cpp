@@ -61,6 +61,13 @@ int dispatchMode(ScreensaverApp& app, const RunTarget& target)
             return 1;
         }
         run(app, target);
+        // Not one frame shown: the window could not be made (no OpenGL on this display, or the
+        // host's window is not there). Ending quietly would look like a run that went well.
+        if (platform::presentedFrames() == 0) {
+            std::fprintf(stderr, "vesiclar: no OpenGL window could be made (see log.txt in %s)\n",
+                         platform::tempDirectory().c_str());
+            return 1;
+        }
         return 0;
     default:
         return 0;

@@ -180,6 +180,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     log.write("Create window...");
     gMainWindow = nullptr;
     if (!createDisplayWindows(app, target, modeSet)) {
+        logFailure(log, "\nNo window could be made");
         closeAllWindows(app);
         restoreScreen(hosted, 1);
         return 0;

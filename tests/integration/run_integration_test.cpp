@@ -218,6 +218,20 @@ TEST_F(RunTest, OnlyTheRunHoldsTheDesktopsScreenSaverOff)
     expectCleanEnd(*run, "SIGTERM");
 }
 
+TEST_F(RunTest, ARunThatCannotMakeItsWindowSaysSoAndExitsWithStatusOne)
+{
+    // A window id that names no window: nothing can be shown, which must not pass for a run.
+    Program program(server->name(), baseSettings());
+    ASSERT_TRUE(program.start({"-window-id", "0x1234567"}));
+    int status = -1;
+    ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
+    EXPECT_EQ(status, 1);
+    const std::string error = program.standardError();
+    EXPECT_NE(error.find("OpenGL window"), std::string::npos) << error;
+    const std::string log = program.log();
+    EXPECT_NE(log.find("Create window...\nNo window could be made"), std::string::npos) << log;
+}
+
 TEST_F(RunTest, MouseTravelBeyondSevenEndsTheRunOnlyWithMouseExit)
 {
     const auto mouseExit = with(baseSettings(), {"MouseExit=1"});

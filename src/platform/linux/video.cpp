@@ -17,6 +17,7 @@
 
 #include "platform/linux/linux_internal.h"
 #include "platform/platform.h"
+#include "platform/platform_common.h"
 
 namespace platform {
 
@@ -102,6 +103,8 @@ bool isCover(Uint32 windowId)
             return true;
     return false;
 }
+
+void noteSdlFailure(const char* what) { noteFailure(std::string(what) + ": " + SDL_GetError()); }
 
 void* windowProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
@@ -200,6 +203,7 @@ bool adoptGlWindow(SDL_Window* window, bool foreign)
 {
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context || SDL_GL_MakeCurrent(window, context) != 0) {
+        noteSdlFailure("no OpenGL context");
         if (context)
             SDL_GL_DeleteContext(context);
         SDL_DestroyWindow(window);
@@ -235,8 +239,10 @@ void* createGlWindow(int x, int y, int width, int height)
             break;
     }
     SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "0");
-    if (!window)
+    if (!window) {
+        noteSdlFailure("no OpenGL window");
         return nullptr;
+    }
     if (!adoptGlWindow(window, false))
         return nullptr;
     // The window's destruction by someone else must reach the run as a close.
@@ -260,8 +266,10 @@ void* attachGlWindow(uint64_t nativeWindow)
         target = DefaultRootWindow(display);
     }
     SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(target)));
-    if (!window)
+    if (!window) {
+        noteSdlFailure("the host's window cannot be drawn into");
         return nullptr;
+    }
     if (!adoptGlWindow(window, true))
         return nullptr;
     if (gGlXDisplay) {
