@@ -28,6 +28,7 @@ SDL_GLContext gContext = nullptr;
 bool gForeign = false;
 Window gGlXWindow = 0;
 bool gGlWindowGone = false;  // destroyed by someone else: SDL must not touch it again
+bool gFocusToTakeBack = false;  // lost to another program since the last frame
 Display* gGlXDisplay = nullptr;
 std::vector<SDL_Window*> gCovers;
 int gCursorCounter = 0;
@@ -335,6 +336,7 @@ void closeWindow(void* window)
         gGlXDisplay = nullptr;
         gForeign = false;
         gGlWindowGone = false;
+        gFocusToTakeBack = false;
         // SDL would wait for the unmapping of a window that no longer exists; the process is
         // about to end, so its bookkeeping is simply left behind.
         if (gone)
@@ -374,8 +376,15 @@ uint64_t presentedFrames() { return gSwaps; }
 bool pollEvent(Event& event)
 {
     SDL_Event e;
-    if (!SDL_PollEvent(&e))
+    if (!SDL_PollEvent(&e)) {
+        // Once a frame at most: two programs that both take the focus back would otherwise pass
+        // it to and fro as fast as the server lets them.
+        if (gFocusToTakeBack) {
+            gFocusToTakeBack = false;
+            takeFocusBack();
+        }
         return false;
+    }
     event = {};
     const Uint32 mainId = gGlWindow ? SDL_GetWindowID(gGlWindow) : 0;
     switch (e.type) {
@@ -404,7 +413,9 @@ bool pollEvent(Event& event)
             // A host may resize its window mid-run (a settings preview growing); the picture follows.
             glViewport(0, 0, e.window.data1, e.window.data2);
         else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
-            takeFocusBack();
+            gFocusToTakeBack = true;
+        else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+            gFocusToTakeBack = false;
         else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && isCover(e.window.windowID))
             paintBlack(SDL_GetWindowFromID(e.window.windowID));
         break;
