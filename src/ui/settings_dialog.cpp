@@ -172,7 +172,9 @@ void SettingsDialog::accept(DialogView& view)
     s.English = false;
     if (save_ && !save_()) {
         // Closing as if saved would lose the user's edit without a word; let them retry or cancel.
-        view.showError("The settings could not be saved to " + platform::settingsStoreFile() + ".");
+        const std::string where = platform::settingsStoreFile();
+        view.showError(where.empty() ? "The settings could not be saved: there is no folder to keep them in."
+                                     : "The settings could not be saved to " + where + ".");
         return;
     }
     view.endDialog(kOk);

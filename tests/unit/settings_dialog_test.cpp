@@ -427,6 +427,20 @@ TEST_F(SettingsDialogTest, AFailedSaveKeepsTheDialogOpen)
     EXPECT_NE(view.errors[0].find(folder.file("vesiclar/settings.ini")), std::string::npos);
     d.onCommand(view, kCancel);
     EXPECT_EQ(view.result, kCancel);
+
+    // Nowhere to keep them at all: the message names no empty place.
+    const std::string home = getenv("HOME") ? getenv("HOME") : "";
+    const std::string config = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
+    platform::setSettingsStoreFile("");
+    unsetenv("HOME");
+    unsetenv("XDG_CONFIG_HOME");
+    SettingsDialog homeless = dialog();
+    homeless.onInitDialog(view);
+    homeless.onCommand(view, kOk);
+    if (!home.empty()) setenv("HOME", home.c_str(), 1);
+    if (!config.empty()) setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ASSERT_EQ(view.errors.size(), 2u);
+    EXPECT_EQ(view.errors[1], "The settings could not be saved: there is no folder to keep them in.");
 }
 
 TEST_F(SettingsDialogTest, VisitAndAboutButtons)
