@@ -1,9 +1,17 @@
 // Losing the X server ends the run with one line on stderr, however many threads notice at once.
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -52,6 +60,45 @@ TEST(LostServer, EveryEndWritesTheLineOnceAndStatusOne)
         ASSERT_TRUE(WIFEXITED(status)) << "round " << round;
         ASSERT_EQ(WEXITSTATUS(status), 1) << "round " << round;
     }
+}
+
+// From now on the system refuses every new thread, as it does once the user's task limit is reached.
+bool refuseNewThreads()
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+#ifdef __NR_clone3
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
+#endif
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// As in the program, nothing may escape to a caller: noexcept, so whatever would ends the process.
+[[noreturn]] void startWatcherWithoutThreads() noexcept
+{
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0 || !refuseNewThreads())
+        _exit(3);
+    // Refused: no watcher, and the process carries on (Xlib's own handler still notices later).
+    const bool started = platform::linux_detail::watchForHangUp(ends[0], ":99");
+    _exit(started ? 4 : 0);
+}
+
+TEST(LostServer, ARunThatCannotStartTheWatcherGoesOnWithoutIt)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        startWatcherWithoutThreads();
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no refusal set up, 4: a thread started all the same";
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ Display* xrandrDisplay();
 void installXErrorHandler();
 // Ends the process with status 1 and that line on stderr, written once whichever threads call it.
 [[noreturn]] void endOnLostServer(const char* name);
+// Starts a thread that ends the process through endOnLostServer(serverName) once the peer of the
+// connection `fd` hangs up; false when no thread can be started.
+bool watchForHangUp(int fd, const char* serverName);
 // The code of the last X error since the previous call; 0 when none.
 int takeXError();
 

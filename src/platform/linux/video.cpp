@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -44,27 +45,12 @@ int recordXError(Display*, XErrorEvent* error)
 
 int onXIOError(Display* display) { linux_detail::endOnLostServer(display ? DisplayString(display) : ""); }
 
-// Xlib only learns of a dead server when the loop next reads from it, which a slow frame can put
-// off for seconds. A thread that only waits for the connection's hang-up learns it at once.
 void watchConnection(Display* display)
 {
     static bool watching = false;
     if (watching || !display)
         return;
-    watching = true;
-    const int fd = ConnectionNumber(display);
-    std::thread([fd, name = std::string(DisplayString(display))] {
-        pollfd connection{fd, POLLRDHUP, 0};
-        for (;;) {
-            const int ready = ::poll(&connection, 1, -1);
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready < 0 || (connection.revents & POLLNVAL))
-                return;
-            if (connection.revents & (POLLRDHUP | POLLHUP | POLLERR))
-                linux_detail::endOnLostServer(name.c_str());
-        }
-    }).detach();
+    watching = linux_detail::watchForHangUp(ConnectionNumber(display), DisplayString(display));
 }
 
 bool nativeHandles(SDL_Window* window, Display*& display, Window& xwindow)
@@ -153,6 +139,31 @@ void endOnLostServer(const char* name)
         for (;;) pause();
     std::fprintf(stderr, "vesiclar: lost the connection to the X server %s; ending\n", name);
     std::_Exit(1);
+}
+
+// Xlib only learns of a dead server when the loop next reads from it, which a slow frame can put
+// off for seconds. A thread that only waits for the connection's hang-up learns it at once.
+bool watchForHangUp(int fd, const char* serverName)
+{
+    // With the user's task limit reached there is no thread to be had; the run goes on without
+    // one, and Xlib's own handler still ends it, only later.
+    try {
+        std::thread([fd, name = std::string(serverName)] {
+            pollfd connection{fd, POLLRDHUP, 0};
+            for (;;) {
+                const int ready = ::poll(&connection, 1, -1);
+                if (ready < 0 && errno == EINTR)
+                    continue;
+                if (ready < 0 || (connection.revents & POLLNVAL))
+                    return;
+                if (connection.revents & (POLLRDHUP | POLLHUP | POLLERR))
+                    endOnLostServer(name.c_str());
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 bool ownsScreen() { return gGlWindow && !gForeign; }
