@@ -429,16 +429,11 @@ TEST_F(SettingsDialogTest, AFailedSaveKeepsTheDialogOpen)
     EXPECT_EQ(view.result, kCancel);
 
     // Nowhere to keep them at all: the message names no empty place.
-    const std::string home = getenv("HOME") ? getenv("HOME") : "";
-    const std::string config = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
     platform::setSettingsStoreFile("");
-    unsetenv("HOME");
-    unsetenv("XDG_CONFIG_HOME");
+    const WithoutConfigHome nowhere;
     SettingsDialog homeless = dialog();
     homeless.onInitDialog(view);
     homeless.onCommand(view, kOk);
-    if (!home.empty()) setenv("HOME", home.c_str(), 1);
-    if (!config.empty()) setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ASSERT_EQ(view.errors.size(), 2u);
     EXPECT_EQ(view.errors[1], "The settings could not be saved: there is no folder to keep them in.");
 }

@@ -213,14 +213,8 @@ TEST_F(SettingsPersistence, SaveWithNowhereToStoreReportsFailure)
 {
     // Neither $XDG_CONFIG_HOME nor $HOME: the user's store has no place, so OK must not close as if saved.
     platform::setSettingsStoreFile("");
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    const std::string config = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-    unsetenv("HOME");
-    unsetenv("XDG_CONFIG_HOME");
-    const bool saved = saveSettings();
-    if (!home.empty()) setenv("HOME", home.c_str(), 1);
-    if (!config.empty()) setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    EXPECT_FALSE(saved);
+    const WithoutConfigHome nowhere;
+    EXPECT_FALSE(saveSettings());
 }
 
 TEST_F(SettingsPersistence, RestoreDefaultsKeepsLoadedVSyncAndPath)

@@ -44,6 +44,30 @@ private:
     std::string path_;
 };
 
+#ifndef _WIN32
+// Neither $HOME nor $XDG_CONFIG_HOME set while it lives, so the user's settings have no place;
+// both come back as they were.
+class WithoutConfigHome {
+public:
+    WithoutConfigHome() : home_(get("HOME")), config_(get("XDG_CONFIG_HOME"))
+    {
+        unsetenv("HOME");
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    ~WithoutConfigHome()
+    {
+        if (!home_.empty()) setenv("HOME", home_.c_str(), 1);
+        if (!config_.empty()) setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+    }
+    WithoutConfigHome(const WithoutConfigHome&) = delete;
+    WithoutConfigHome& operator=(const WithoutConfigHome&) = delete;
+
+private:
+    static std::string get(const char* name) { return std::getenv(name) ? std::getenv(name) : ""; }
+    std::string home_, config_;
+};
+#endif
+
 inline std::span<const uint8_t> bytesOf(const std::string& text)
 {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
