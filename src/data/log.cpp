@@ -27,8 +27,11 @@ Log::Log()
 #else
     // O_NOFOLLOW: a link planted in the folder must not redirect the write.
     const int fd = ::open("log.txt", O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0)
+    if (fd >= 0) {
         file_ = ::fdopen(fd, "w");
+        if (!file_)
+            ::close(fd);
+    }
 #endif
 }
 

@@ -209,7 +209,10 @@ void abandonGuardian()
     if (gGuardian > 0) {
         // It may hold a change the run has not made: it must not put anything back.
         ::kill(gGuardian, SIGKILL);
-        ::waitpid(gGuardian, nullptr, 0);
+        pid_t reaped = -1;
+        do {
+            reaped = ::waitpid(gGuardian, nullptr, 0);
+        } while (reaped < 0 && errno == EINTR);
     }
     if (gSocket >= 0)
         ::close(gSocket);
