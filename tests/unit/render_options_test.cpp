@@ -2,8 +2,12 @@
 
 #include <png.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "app/offscreen_render.h"
@@ -155,4 +159,35 @@ TEST(LocalTimeOverride, PinsTheClockUntilReleased)
     const int seconds = now.hour * 3600 + now.minute * 60 + now.second;
     EXPECT_TRUE(seconds == a.tm_hour * 3600 + a.tm_min * 60 + a.tm_sec ||
                 seconds == b.tm_hour * 3600 + b.tm_min * 60 + b.tm_sec);
+}
+
+// A run left going for days sees the system's time zone change (travel, a new zone chosen in the
+// desktop's settings); the clock must follow it, not the zone the run started in.
+TEST(LocalTime, FollowsAChangeOfTheTimeZoneDuringTheRun)
+{
+    const char* saved = std::getenv("TZ");
+    const std::string oldZone = saved ? saved : "";
+    auto offsetFromUtc = [] {
+        const time_t now = time(nullptr);
+        const platform::LocalTime local = platform::localTime();
+        tm utc{};
+        gmtime_r(&now, &utc);
+        const int seconds = local.hour * 3600 + local.minute * 60 + local.second -
+                            (utc.tm_hour * 3600 + utc.tm_min * 60 + utc.tm_sec);
+        return (seconds + 86400) % 86400;
+    };
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    const int before = offsetFromUtc();
+    setenv("TZ", "<+0530>-5:30", 1);
+    // The zone is looked at again at most once a second: wait for the next one.
+    for (const time_t start = time(nullptr); time(nullptr) == start;) usleep(10000);
+    const int after = offsetFromUtc();
+    if (saved)
+        setenv("TZ", oldZone.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    EXPECT_LE(before, 1);
+    EXPECT_NEAR(after, 5 * 3600 + 30 * 60, 1);
 }

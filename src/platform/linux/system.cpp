@@ -27,6 +27,13 @@ LocalTime localTime()
     if (LocalTime fixed; fixedLocalTime(fixed))
         return fixed;
     const time_t now = time(nullptr);
+    // localtime_r keeps the zone it read first, and a run may outlast it (travel, a new zone set
+    // in the desktop): the zone is read again once a second, when the clock text can change.
+    static time_t zoneReadAt = 0;
+    if (now != zoneReadAt) {
+        tzset();
+        zoneReadAt = now;
+    }
     tm parts{};
     localtime_r(&now, &parts);
     return {parts.tm_hour, parts.tm_min, parts.tm_sec};
