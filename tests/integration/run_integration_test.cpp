@@ -383,6 +383,31 @@ TEST_F(RunTest, FramesArePresentedContinuouslyAndShowTheScene)
     expectCleanEnd(*program, "a key");
 }
 
+// A screen of 16-bit colour only, as older cards and thin clients have: the run takes the best
+// format there is rather than none.
+class SixteenBitRunTest : public RunTest {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<XServer>(800, 600, XServerKind::Xvfb16);
+        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+    }
+};
+
+TEST_F(SixteenBitRunTest, TheRunDrawsTheSceneAndEndsOnAKey)
+{
+    auto program = startRun(with(baseSettings(), {"Detail=0"}));
+    ASSERT_TRUE(program->running());
+    Display* d = server->display();
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels = windowPixels(d, DefaultRootWindow(d), width, height);
+    ASSERT_EQ(pixels.size(), 800u * 600u);
+    std::sort(pixels.begin(), pixels.end());
+    EXPECT_GT(std::unique(pixels.begin(), pixels.end()) - pixels.begin(), 100) << "a picture, not a cleared screen";
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+}
+
 TEST_F(RunTest, HostWindowGetsFramesIgnoresInputAndEndsPromptlyOnSigterm)
 {
     Display* d = server->display();

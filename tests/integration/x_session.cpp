@@ -135,11 +135,16 @@ XServer::XServer(int width, int height, XServerKind kind)
         const int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        const std::string depth = kind == XServerKind::Xvfb16 ? "x16" : "x24";
+        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + depth;
         const std::string fd = std::to_string(fds[1]);
         if (kind == XServerKind::XorgDummy)
             execlp("Xorg", "Xorg", "-displayfd", fd.c_str(), "-config", config.c_str(), "-logfile", log.c_str(),
                    "-nolisten", "tcp", "-noreset", "-novtswitch", static_cast<char*>(nullptr));
+        else if (kind == XServerKind::Xvfb16)
+            // Composite would add a 32-bit visual beside the 16-bit ones.
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+                   "-noreset", "-extension", "Composite", static_cast<char*>(nullptr));
         else
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                    "-noreset", static_cast<char*>(nullptr));

@@ -64,12 +64,12 @@ bool nativeHandles(SDL_Window* window, Display*& display, Window& xwindow)
     return true;
 }
 
-void setGlAttributes(int depth, int stencil)
+void setGlAttributes(int colour, int depth, int stencil)
 {
     SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, colour);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, colour);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, colour);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, stencil);
@@ -241,11 +241,14 @@ void* createGlWindow(int x, int y, int width, int height)
     // window manager decides its size or stacking.
     SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
     const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
-    // The format asked for first, then ever closer fallbacks.
-    const int formats[][2] = {{24, 8}, {24, 0}, {16, 0}, {0, 0}};
+    // Colour, depth and stencil bits: the format asked for first, then ever closer fallbacks. A
+    // 16-bit screen has no 8-bit channels: there any colour depth (the deepest on offer) beats
+    // dropping the depth buffer.
+    const int formats[][3] = {{8, 24, 8}, {1, 24, 8}, {8, 24, 0}, {1, 24, 0},
+                              {8, 16, 0}, {1, 16, 0}, {8, 0, 0},  {1, 0, 0}};
     SDL_Window* window = nullptr;
     for (const auto& format : formats) {
-        setGlAttributes(format[0], format[1]);
+        setGlAttributes(format[0], format[1], format[2]);
         window = SDL_CreateWindow("Vesiclar", x, y, width, height, flags);
         if (window)
             break;
