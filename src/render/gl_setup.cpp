@@ -33,6 +33,15 @@ bool resolveBufferObjects()
     glBufferDataARB = resolve<PFNGLBUFFERDATAARBPROC>("glBufferDataARB");
     glBufferSubDataARB = resolve<PFNGLBUFFERSUBDATAARBPROC>("glBufferSubDataARB");
     vboAvailable = glGenBuffersARB && glBindBufferARB && glBufferDataARB && glBufferSubDataARB;
+    if (vboAvailable) {
+        // GLX hands out an entry point for any name, whether the driver has the function or not;
+        // one it lacks (an indirect context over a remote X display) does nothing and makes no name.
+        GLuint probe = 0;
+        glGenBuffersARB(1, &probe);
+        vboAvailable = probe != 0;
+        if (const auto deleteBuffers = resolve<PFNGLDELETEBUFFERSARBPROC>("glDeleteBuffersARB"); probe && deleteBuffers)
+            deleteBuffers(1, &probe);
+    }
     return vboAvailable;
 }
 

@@ -32,7 +32,8 @@ extern PFNGLBUFFERSUBDATAARBPROC glBufferSubDataARB;
 // The context's swap-interval control; null when the driver has none.
 extern bool (*swapIntervalEXT)(int interval);
 
-// Resolves the four buffer-object entry points through the platform and sets vboAvailable.
+// Resolves the four buffer-object entry points through the platform and sets vboAvailable: true
+// when all four resolved and the driver makes a buffer name.
 bool resolveBufferObjects();
 
 }  // namespace glext

@@ -145,6 +145,26 @@ TEST_F(InitGlTest, OneMissingBufferEntryPointDisablesBufferObjects)
     gHiddenName = nullptr;
 }
 
+// What GLX answers for a driver without buffer objects: an entry point that does nothing.
+void makesNoBuffers(GLsizei, GLuint*) {}
+
+TEST_F(InitGlTest, BufferEntryPointsThatMakeNoBuffersDisableBufferObjects)
+{
+    static void* (*realProcAddress)(const char*) = nullptr;
+    realProcAddress = platform::glContextServices().procAddress;
+    platform::GlContextServices services = platform::glContextServices();
+    services.procAddress = [](const char* name) -> void* {
+        return std::strcmp(name, "glGenBuffersARB") == 0 ? reinterpret_cast<void*>(&makesNoBuffers)
+                                                         : realProcAddress(name);
+    };
+    platform::setGlContextServices(services);
+    initGl();
+    EXPECT_FALSE(glext::vboAvailable);
+    EXPECT_NE(newLog().find("Buffer Object extension... extension not supported ...VBO disable ...done\n"),
+              std::string::npos)
+        << newLog();
+}
+
 TEST(HeadlessContext, CanPlayADriverWithoutBufferObjects)
 {
     platform::HeadlessGl gl;
