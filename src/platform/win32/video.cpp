@@ -85,8 +85,8 @@ void makeContext(HWND window)
     gContext = wglCreateContext(gDeviceContext);
     if (!gContext || !wglMakeCurrent(gDeviceContext, gContext))
         return;
-    gSwapIntervalEXT = reinterpret_cast<BOOL(WINAPI*)(int)>(
-        reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
+    // Through the same screen as GL's entry points: some drivers answer 1, 2, 3 or -1 for "none".
+    gSwapIntervalEXT = reinterpret_cast<BOOL(WINAPI*)(int)>(glProcAddress("wglSwapIntervalEXT"));
     GlContextServices services;
     services.procAddress = glProcAddress;
     services.setSwapInterval = gSwapIntervalEXT ? glSwapInterval : nullptr;
