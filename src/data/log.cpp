@@ -47,6 +47,8 @@ Log& Log::write(const char* text)
         std::fputs(text, file_);
         std::fflush(file_);
     }
+    if (*text)
+        lineOpen_ = text[std::strlen(text) - 1] != '\n';
     return *this;
 }
 
@@ -57,3 +59,5 @@ Log& Log::write(int value) { return write(std::to_string(value)); }
 Log& Log::section(const std::string& text) { return write("............... " + text + " ...............\n"); }
 
 Log& Log::done() { return write("done\n"); }
+
+Log& Log::freshLine() { return lineOpen_ ? write("\n") : *this; }

@@ -16,6 +16,9 @@ public:
     Log& write(int value);
     Log& section(const std::string& text);  // "............... text ..............." and a line end
     Log& done();                             // "done" and a line end
+    // A line end only where the last text left its line open: for lines that may come at any time,
+    // such as after "Starting main loop...", which the music's lines carry on when it plays.
+    Log& freshLine();
 
     bool isOpen() const { return file_ != nullptr; }
 
@@ -25,4 +28,5 @@ private:
     Log& operator=(const Log&) = delete;
 
     FILE* file_ = nullptr;
+    bool lineOpen_ = false;
 };

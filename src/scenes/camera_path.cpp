@@ -162,10 +162,10 @@ void CameraPath::loadRandomScene(const char* /*ignoredName*/)
             reason = "no playable track";
         if (!reason) {
             // One line a track: a long run's log says which flight was on when something happened.
-            Log::instance().write("Load scene <").write(path).write("> ...").done();
+            Log::instance().freshLine().write("Load scene <").write(path).write("> ...").done();
             return;
         }
-        Log::instance().write("Scene file <").write(path).write("> skipped: ").write(reason).write("\n");
+        Log::instance().freshLine().write("Scene file <").write(path).write("> skipped: ").write(reason).write("\n");
     }
     Log::instance().write(keyframes.empty() ? "No scene file can be flown\n" : "No scene file can be flown, the previous track plays again\n");
 }

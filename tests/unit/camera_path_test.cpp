@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 
+#include "data/log.h"
 #include "math/random.h"
 #include "scenes/camera_path.h"
 #include "test_support.h"
@@ -257,6 +260,49 @@ TEST(LoadRandomScene, SkipsFilesThatCannotBeFlownAndKeepsThePreviousTrackWhenNon
     EXPECT_FALSE(empty.trackEnded);
     EXPECT_EQ(empty.sceneSet, SceneSet::Cells);
     EXPECT_EQ(empty.position, Vector3(0, 0, 0));
+}
+
+// The log as the program has written it so far ("log.txt" where the program started).
+std::string logText()
+{
+    std::ifstream in("log.txt", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(LoadRandomScene, ATrackOfTheMainLoopGetsALineOfItsOwn)
+{
+    Random::global().seed(3);
+    CameraPath camera;
+    FakeArchive archive;
+    archive.attach(camera);
+    camera.sceneSet = SceneSet::Dna;
+    for (int n = 0; n <= 5; ++n)
+        archive.files["scenes\\dna\\scene" + std::to_string(n) + ".txt"] = twoKeys(float(n));
+
+    // Without music the run's "Starting main loop..." stays open until something follows it.
+    Log& log = Log::instance();
+    ASSERT_TRUE(log.isOpen());
+    size_t start = logText().size();
+    log.write("Starting main loop...");
+    camera.loadRandomScene();
+    EXPECT_EQ(logText().substr(start), "Starting main loop...\nLoad scene <" + archive.requests.back() + "> ...done\n");
+
+    // A line already ended gets no empty line after it.
+    start = logText().size();
+    camera.loadRandomScene();
+    EXPECT_EQ(logText().substr(start), "Load scene <" + archive.requests.back() + "> ...done\n");
+
+    // Nor does a set none of whose files can be flown glue its first complaint to an open line.
+    camera.sceneSet = SceneSet::Core;
+    start = logText().size();
+    log.write("Play music...BASS_StreamPlay : Error Code 5...");
+    camera.loadRandomScene();
+    const std::string written = logText().substr(start);
+    EXPECT_EQ(written.rfind("Play music...BASS_StreamPlay : Error Code 5...\nScene file <scenes\\core\\scene", 0), 0u)
+        << written;
+    EXPECT_NE(written.find("No scene file can be flown, the previous track plays again\n"), std::string::npos);
 }
 
 class Playback : public ::testing::Test {
