@@ -209,10 +209,12 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     // 10-12: loading screen and the scene assets.
     log.section("Load resources");
     prepareLoadingScreen();
-    for (uint32_t i = 0; i < app.displayCount; ++i)
-        platform::showWindow(app.displays[i].window, app.showCommand);
-    if (!hosted)
+    // A host's window is shown when the host chooses (a settings pane may still be hidden).
+    if (!hosted) {
+        for (uint32_t i = 0; i < app.displayCount; ++i)
+            platform::showWindow(app.displays[i].window, app.showCommand);
         platform::focusWindow(gMainWindow);
+    }
     showLoadingScreen(presentFrame);
     setPresentFrame(presentFrame);
     loadSceneAssets();

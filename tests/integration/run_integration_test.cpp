@@ -472,6 +472,22 @@ TEST_F(RunTest, RootOptionDrawsIntoXscreensaverWindow)
     EXPECT_EQ(program->log().find("BASS"), std::string::npos) << "no music without --music: " << program->log();
 }
 
+TEST_F(RunTest, AHostWindowNotYetMappedIsMappedByItsHostNotByTheRun)
+{
+    Display* d = server->display();
+    const Window host = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 320, 240, 0, 0, WhitePixel(d, 0));
+    XSync(d, False);
+    auto program = startRun(baseSettings(), {"--window-id", hex(host)});
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(d, host, &attributes));
+    EXPECT_EQ(attributes.map_state, IsUnmapped) << "the host shows its window when it chooses";
+    XMapWindow(d, host);
+    XSync(d, False);
+    EXPECT_GE(countDamage(d, host, 5.0, 3), 3) << "frames once the host shows it";
+    program->signal(SIGTERM);
+    expectCleanEnd(*program, "SIGTERM");
+}
+
 TEST_F(RunTest, PreviewPaintsItsPictureIntoItsParentUntilThatGoesAway)
 {
     Picture picture;
