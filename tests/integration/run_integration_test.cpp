@@ -488,6 +488,22 @@ TEST_F(RunTest, AHostWindowNotYetMappedIsMappedByItsHostNotByTheRun)
     expectCleanEnd(*program, "SIGTERM");
 }
 
+TEST_F(RunTest, RootOptionWithoutXscreensaverWindowDrawsIntoTheVirtualRoot)
+{
+    // A desktop that paints its background into a window of its own marks it __SWM_VROOT: what is
+    // drawn into the real root lies hidden under it.
+    Display* d = server->display();
+    const Window desktop = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 800, 600, 0, 0, WhitePixel(d, 0));
+    const Atom vroot = XInternAtom(d, "__SWM_VROOT", False);
+    XChangeProperty(d, desktop, vroot, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&desktop), 1);
+    XMapWindow(d, desktop);
+    XSync(d, False);
+    auto program = startRun(baseSettings(), {"--root"});
+    EXPECT_GE(countDamage(d, desktop, 5.0, 3), 3) << "frames on the desktop the user sees";
+    program->signal(SIGTERM);
+    expectCleanEnd(*program, "SIGTERM");
+}
+
 TEST_F(RunTest, PreviewPaintsItsPictureIntoItsParentUntilThatGoesAway)
 {
     Picture picture;

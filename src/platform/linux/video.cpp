@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <GL/gl.h>
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 
 #include <poll.h>
 #include <unistd.h>
@@ -116,6 +117,32 @@ void takeFocusBack()
         return;
     XSetInputFocus(gGlXDisplay, gGlXWindow, RevertToParent, CurrentTime);
     XFlush(gGlXDisplay);
+}
+
+// A desktop that paints its background into a window of its own marks that window __SWM_VROOT:
+// whatever is drawn into the real root lies hidden under it.
+Window visibleRoot(Display* display, Window root)
+{
+    const Atom vrootAtom = XInternAtom(display, "__SWM_VROOT", False);
+    Window found = root, rootReturn = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, root, &rootReturn, &parent, &children, &count))
+        return root;
+    for (unsigned int i = 0; i < count && found == root; ++i) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, remaining = 0;
+        unsigned char* value = nullptr;
+        if (XGetWindowProperty(display, children[i], vrootAtom, 0, 1, False, XA_WINDOW, &type, &format, &items,
+                               &remaining, &value) == Success &&
+            type == XA_WINDOW && format == 32 && items == 1 && value)
+            found = *reinterpret_cast<Window*>(value);
+        if (value)
+            XFree(value);
+    }
+    if (children)
+        XFree(children);
+    return found;
 }
 
 bool isSystemKey(const SDL_Keysym& key)
@@ -278,7 +305,7 @@ void* attachGlWindow(uint64_t nativeWindow)
         Display* display = linux_detail::xrandrDisplay();
         if (!display)
             return nullptr;
-        target = DefaultRootWindow(display);
+        target = visibleRoot(display, DefaultRootWindow(display));
     }
     SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(target)));
     if (!window) {
