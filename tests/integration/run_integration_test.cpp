@@ -504,6 +504,41 @@ TEST_F(RunTest, RootOptionWithoutXscreensaverWindowDrawsIntoTheVirtualRoot)
     expectCleanEnd(*program, "SIGTERM");
 }
 
+// The names of a window's properties, sorted.
+std::vector<std::string> propertyNames(Display* d, Window window)
+{
+    int count = 0;
+    Atom* atoms = XListProperties(d, window, &count);
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+        char* name = XGetAtomName(d, atoms[i]);
+        names.push_back(name ? name : "?");
+        XFree(name);
+    }
+    if (atoms)
+        XFree(atoms);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(RunTest, AHostedRunLeavesThePropertiesOfTheWindowItDrawsIntoAsItFoundThem)
+{
+    // Nothing of the run's may stay on a window it does not own: not on the host's, and not on the
+    // root, which outlives every run.
+    Display* d = server->display();
+    const Window host = makeHostWindow(320, 240);
+    const Window root = DefaultRootWindow(d);
+    for (const Window window : {host, root}) {
+        const std::vector<std::string> before = propertyNames(d, window);
+        auto program = window == root ? startRun(baseSettings(), {"--root"})
+                                      : startRun(baseSettings(), {"--window-id", hex(window)});
+        EXPECT_EQ(propertyNames(d, window), before) << (window == root ? "root" : "host") << ", while it runs";
+        program->signal(SIGTERM);
+        expectCleanEnd(*program, "SIGTERM");
+        EXPECT_EQ(propertyNames(d, window), before) << (window == root ? "root" : "host") << ", after the run";
+    }
+}
+
 TEST_F(RunTest, PreviewPaintsItsPictureIntoItsParentUntilThatGoesAway)
 {
     Picture picture;

@@ -145,6 +145,50 @@ Window visibleRoot(Display* display, Window root)
     return found;
 }
 
+// A property of someone else's window as it was, to be put back.
+struct KeptProperty {
+    Atom name = None;
+    bool present = false;
+    Atom type = None;
+    int format = 0;
+    int items = 0;
+    std::vector<unsigned char> data;
+};
+
+KeptProperty keepProperty(Display* display, Window window, const char* name)
+{
+    KeptProperty kept;
+    kept.name = XInternAtom(display, name, False);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, remaining = 0;
+    unsigned char* value = nullptr;
+    if (XGetWindowProperty(display, window, kept.name, 0, 64, False, AnyPropertyType, &type, &format, &items,
+                           &remaining, &value) == Success &&
+        type != None && value) {
+        kept.present = true;
+        kept.type = type;
+        kept.format = format;
+        kept.items = static_cast<int>(items);
+        // Xlib hands 32-bit items over as longs.
+        const size_t unit = format == 32 ? sizeof(long) : static_cast<size_t>(format / 8);
+        kept.data.assign(value, value + items * unit);
+    }
+    if (value)
+        XFree(value);
+    return kept;
+}
+
+void putBack(Display* display, Window window, const KeptProperty& kept)
+{
+    if (kept.present)
+        XChangeProperty(display, window, kept.name, kept.type, kept.format, PropModeReplace, kept.data.data(),
+                        kept.items);
+    else
+        XDeleteProperty(display, window, kept.name);
+    XFlush(display);
+}
+
 bool isSystemKey(const SDL_Keysym& key)
 {
     return (key.mod & KMOD_ALT) != 0 || key.sym == SDLK_LALT || key.sym == SDLK_RALT || key.sym == SDLK_F10;
@@ -300,18 +344,25 @@ void* attachGlWindow(uint64_t nativeWindow)
     if (!videoAvailable() || gGlWindow || (nativeWindow != 0 && !linux_detail::isWindowId(nativeWindow)))
         return nullptr;
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    Display* probe = linux_detail::xrandrDisplay();
+    if (!probe)
+        return nullptr;
     Window target = static_cast<Window>(nativeWindow);
-    if (target == 0) {
-        Display* display = linux_detail::xrandrDisplay();
-        if (!display)
-            return nullptr;
-        target = visibleRoot(display, DefaultRootWindow(display));
-    }
+    if (target == 0)
+        target = visibleRoot(probe, DefaultRootWindow(probe));
+    // SDL marks every window it adopts as a drop target and never takes the mark back: on the
+    // root it would outlive the run. The window keeps what its owner gave it.
+    const KeptProperty dropMark = keepProperty(probe, target, "XdndAware");
     SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(target)));
     if (!window) {
         noteSdlFailure("the host's window cannot be drawn into");
         return nullptr;
     }
+    Display* sdlDisplay = nullptr;
+    Window sdlWindow = 0;
+    // Through SDL's own connection, so that it lands after SDL's mark.
+    if (nativeHandles(window, sdlDisplay, sdlWindow))
+        putBack(sdlDisplay, sdlWindow, dropMark);
     if (!adoptGlWindow(window, true))
         return nullptr;
     if (gGlXDisplay) {
