@@ -327,7 +327,7 @@ enum class EventType {
     SystemKey,  // a key with Alt held, Alt itself or F10: the system's own keys
     ButtonDown, // button: 1 left, 2 middle, 3 right, 4 and up the others
     Motion,     // x, y: pointer position in the GL window's client coordinates
-    Close,      // the GL window is being closed or was destroyed
+    Close,      // the GL window is being closed or was destroyed, or (Windows) another program took the focus
 };
 
 struct Event {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Vesiclar.scr /s under Wine: it takes its settings from the registry and never writes there,
-# reaches the main loop, presents frames that change, ends on a key or a click, and leaves log.txt
-# in the user's temporary folder with CR LF line ends and "EXIT" last. On a virtual X server Wine
-# refuses the mode change and the gamma ramp: the log says so and the run goes on.
+# reaches the main loop, presents frames that change, ends on a key, a click or another program
+# taking the focus, and leaves log.txt in the user's temporary folder with CR LF line ends and
+# "EXIT" last. On a virtual X server Wine refuses the mode change and the gamma ramp: the log says
+# so and the run goes on.
 #
 #   run_test.sh SESSION_STATE VESICLAR_SCR
 set -uo pipefail
@@ -69,5 +70,13 @@ check "a left click ends the run" ended "$run"
 check "the new values are what the next run uses" has "Set resolution: 1024x768...done"$'\r'
 check "the desktop's own mode is accepted" lacks "Display mode not changed"
 check "with default gamma the ramp is left alone" lacks "Gamma ramp"
+
+# ---- 3: another program takes the focus: its window sits hidden under ours with the keys ---------
+start_run "$scr" "$log" "$work/run.out"
+wine notepad >/dev/null 2>&1 &
+thief=$!
+check "another program taking the focus ends the run" ended "$run"
+wine taskkill /f /im notepad.exe >/dev/null 2>&1
+wait "$thief" 2>/dev/null
 
 finish

@@ -128,6 +128,14 @@ LRESULT CALLBACK glWindowProcedure(HWND window, UINT message, WPARAM wParam, LPA
         event.y = HIWORD(lParam);
         pushEvent(event);
         return 0;
+    case WM_ACTIVATEAPP:
+        // Another program took the focus: its window sits hidden under ours and would get the
+        // keys meant to end the run. Long idle lifts the foreground lock, so any program may.
+        if (!wParam) {
+            event.type = EventType::Close;
+            pushEvent(event);
+        }
+        break;
     case WM_SYSCOMMAND:
         // Every system command is swallowed, the request to start the screen saver included.
         return 0;
