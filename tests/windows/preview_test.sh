@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The preview under Wine: /p without a handle shows the "Cannot creat window!" box; /p HWND makes
-# its child window in a window that preview_host.exe made and ends when that window goes away.
-# Neither writes a log. (What the child paints is checked in-process by the unit tests: Wine does
+# its child window in a window that preview_host.exe made and ends when that window goes away, or
+# when the program that owns it ends. Neither writes a log. (What the child paints is checked in-process by the unit tests: Wine does
 # not show GDI drawing from another process's child window.)
 #
 #   preview_test.sh SESSION_STATE VESICLAR_SCR PREVIEW_HOST
@@ -39,7 +39,7 @@ else
 fi
 
 if wine "$host" "$(winepath -w "$scr")"; then
-  echo "ok: /p HWND puts a visible SSPreview child over the host's client area and ends with it"
+  echo "ok: /p HWND puts a visible SSPreview child over the host's client area and ends with it or its program"
 else
   echo "FAIL: /p HWND"
   failures=$((failures + 1))

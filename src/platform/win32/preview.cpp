@@ -9,6 +9,7 @@ namespace platform {
 namespace {
 
 constexpr const char* kPreviewClass = "SSPreview";
+constexpr UINT kWindowCheckMilliseconds = 500;
 
 const PreviewImage* gImage = nullptr;
 HBITMAP gPreviewBitmap = nullptr;
@@ -94,11 +95,21 @@ bool runPreviewWindow(uint64_t parent, const PreviewImage& image, int showComman
         return false;
     }
     ShowWindow(window, showCommand);
+    // When the program that owns the parent ends without destroying it (a crash, or killed), the
+    // system may take our child with it and send us nothing: the timer belongs to the thread, not
+    // to the window, so the preview notices and ends instead of waiting for ever.
+    const UINT_PTR windowCheck = SetTimer(nullptr, 0, kWindowCheckMilliseconds, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && !message.hwnd && message.wParam == windowCheck) {
+            if (!IsWindow(parentWindow) || !IsWindow(window))
+                break;
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    KillTimer(nullptr, windowCheck);
     if (gPreviewBitmap) {
         DeleteObject(gPreviewBitmap);
         gPreviewBitmap = nullptr;
