@@ -1,5 +1,6 @@
 // What is new on Windows: the registry store, the module's resources, text for the W functions,
-// the log's line ends, display adapters as Wine reports them and temporary files.
+// the log's line ends, display adapters as Wine reports them, temporary files and the messages
+// the system sends the run's window.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -188,6 +189,25 @@ TEST(Win32TempFiles, ACopyHasTheBasPrefixAndItsBytesAndIsDeleted)
     EXPECT_EQ(readBinary(path), bytes);
     platform::deleteFile(path);
     EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
+}
+
+// At log-off or shutdown the system may end the process as soon as WM_ENDSESSION returns: by then
+// the run must be on its way out, the screen already given back.
+TEST(Win32Run, EndingTheSessionEndsTheRun)
+{
+    void* window = platform::createGlWindow(0, 0, 320, 240);
+    ASSERT_NE(window, nullptr);
+    const HWND hwnd = static_cast<HWND>(window);
+    platform::Event event;
+    while (platform::pollEvent(event)) {
+    }
+    EXPECT_NE(SendMessageA(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0) << "the session may end";
+    SendMessageA(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    bool closed = false;
+    while (platform::pollEvent(event))
+        closed = closed || event.type == platform::EventType::Close;
+    EXPECT_TRUE(closed);
+    platform::closeWindow(window);
 }
 
 namespace {

@@ -128,6 +128,16 @@ LRESULT CALLBACK glWindowProcedure(HWND window, UINT message, WPARAM wParam, LPA
         event.y = HIWORD(lParam);
         pushEvent(event);
         return 0;
+    case WM_ENDSESSION:
+        // Log-off or shutdown: the system may end the process as soon as this returns, before
+        // the loop reaches the teardown, so the screen is given back here.
+        if (wParam) {
+            restoreGamma();
+            restoreDisplayMode();
+            event.type = EventType::Close;
+            pushEvent(event);
+        }
+        return 0;
     case WM_ACTIVATEAPP:
         // Another program took the focus: its window sits hidden under ours and would get the
         // keys meant to end the run. Long idle lifts the foreground lock, so any program may.
