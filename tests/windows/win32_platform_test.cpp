@@ -3,10 +3,12 @@
 // the system sends the run's window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include "app/preview.h"
 #include "data/log.h"
@@ -191,22 +193,76 @@ TEST(Win32TempFiles, ACopyHasTheBasPrefixAndItsBytesAndIsDeleted)
     EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
 }
 
-// At log-off or shutdown the system may end the process as soon as WM_ENDSESSION returns: by then
-// the run must be on its way out, the screen already given back.
-TEST(Win32Run, EndingTheSessionEndsTheRun)
+namespace {
+
+void sendInput(std::initializer_list<INPUT> inputs)
 {
-    void* window = platform::createGlWindow(0, 0, 320, 240);
+    for (INPUT input : inputs)
+        SendInput(1, &input, sizeof input);
+}
+
+INPUT mouseButton(DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
+INPUT key(WORD code, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = code;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+// Everything queued for the run's windows within a while, as the main loop would take it.
+std::vector<platform::EventType> eventsWithin(DWORD milliseconds)
+{
+    std::vector<platform::EventType> types;
+    const DWORD until = GetTickCount() + milliseconds;
+    do {
+        platform::Event event;
+        while (platform::pollEvent(event))
+            types.push_back(event.type);
+        Sleep(20);
+    } while (static_cast<LONG>(until - GetTickCount()) > 0);
+    return types;
+}
+
+}  // namespace
+
+// What the system sends the run's windows. A click on a second display's black cover does not end
+// the run, but must not take the keyboard from the GL window either, or no key would end it. At
+// log-off or shutdown the system may end the process as soon as WM_ENDSESSION returns: by then the
+// run must be on its way out (the screen is given back in the same step).
+TEST(Win32Run, CoverClicksLeaveTheKeysToTheRunAndEndingTheSessionEndsIt)
+{
+    void* window = platform::createGlWindow(0, 0, 300, 200);
+    void* cover = platform::createCoverWindow(400, 0, 300, 200);
     ASSERT_NE(window, nullptr);
+    ASSERT_NE(cover, nullptr);
+    platform::showWindow(window, SW_SHOWNORMAL);
+    platform::focusWindow(window);
+    eventsWithin(300);
+
+    SetCursorPos(550, 100);
+    sendInput({mouseButton(MOUSEEVENTF_LEFTDOWN), mouseButton(MOUSEEVENTF_LEFTUP)});
+    const std::vector<platform::EventType> afterClick = eventsWithin(300);
+    EXPECT_EQ(std::count(afterClick.begin(), afterClick.end(), platform::EventType::ButtonDown), 0)
+        << "the cover's input never reaches the run";
+    sendInput({key(VK_SPACE, 0), key(VK_SPACE, KEYEVENTF_KEYUP)});
+    const std::vector<platform::EventType> afterKey = eventsWithin(300);
+    EXPECT_EQ(std::count(afterKey.begin(), afterKey.end(), platform::EventType::KeyDown), 1);
+
     const HWND hwnd = static_cast<HWND>(window);
-    platform::Event event;
-    while (platform::pollEvent(event)) {
-    }
     EXPECT_NE(SendMessageA(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0) << "the session may end";
     SendMessageA(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    bool closed = false;
-    while (platform::pollEvent(event))
-        closed = closed || event.type == platform::EventType::Close;
-    EXPECT_TRUE(closed);
+    const std::vector<platform::EventType> afterEnd = eventsWithin(0);
+    EXPECT_EQ(std::count(afterEnd.begin(), afterEnd.end(), platform::EventType::Close), 1);
+    platform::closeWindow(cover);
     platform::closeWindow(window);
 }
 

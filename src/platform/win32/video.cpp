@@ -155,6 +155,15 @@ LRESULT CALLBACK glWindowProcedure(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// The covers only paint black; a click on one must not take the keyboard from the GL window, or
+// the keys would no longer end the run.
+LRESULT CALLBACK coverWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MOUSEACTIVATE)
+        return MA_NOACTIVATE;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
 bool registerClasses()
 {
     if (gClassesRegistered)
@@ -171,7 +180,7 @@ bool registerClasses()
     glClass.lpszClassName = kGlWindowClass;
     WNDCLASSEXA coverClass = glClass;
     coverClass.style = CS_HREDRAW | CS_VREDRAW;
-    coverClass.lpfnWndProc = DefWindowProcA;
+    coverClass.lpfnWndProc = coverWindowProcedure;
     coverClass.lpszClassName = kCoverWindowClass;
     if (!RegisterClassExA(&glClass))
         return false;
