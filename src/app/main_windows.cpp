@@ -19,6 +19,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     app.instance = instance;
     app.showCommand = showCommand;
     startUp(app, GetCommandLineA());
+    // One full-screen run at a time: a second would take the focus (ending the first), and each
+    // would put back the display mode and gamma ramp under the other, the second the first's ramp.
+    HANDLE runMutex = nullptr;
+    if (app.mode == kModeRun || app.mode == kModeTest) {
+        runMutex = CreateMutexA(nullptr, FALSE, "Vesiclar.FullScreenRun");
+        if (runMutex && GetLastError() == ERROR_ALREADY_EXISTS)
+            return 0;
+    }
     dispatchMode(app);
+    // The screen is given back: a run started now (Preview clicked again) need not wait for exit.
+    if (runMutex)
+        CloseHandle(runMutex);
     return 0;
 }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Vesiclar.scr /s under Wine: it takes its settings from the registry and never writes there,
 # reaches the main loop, presents frames that change, ends on a key, a click or another program
-# taking the focus, and leaves log.txt in the user's temporary folder with CR LF line ends and
-# "EXIT" last. On a virtual X server Wine refuses the mode change and the gamma ramp: the log says
-# so and the run goes on.
+# taking the focus, stays alone (a second run ends at once), and leaves log.txt in the user's
+# temporary folder with CR LF line ends and "EXIT" last. On a virtual X server Wine refuses the
+# mode change and the gamma ramp: the log says so and the run goes on.
 #
 #   run_test.sh SESSION_STATE VESICLAR_SCR
 set -uo pipefail
@@ -78,5 +78,14 @@ thief=$!
 check "another program taking the focus ends the run" ended "$run"
 wine taskkill /f /im notepad.exe >/dev/null 2>&1
 wait "$thief" 2>/dev/null
+
+# ---- 4: a second run while one runs: the two would take the screen from each other ---------------
+start_run "$scr" "$log" "$work/run.out"
+first=$run
+wine "$scr" /s >"$work/second.out" 2>&1 &
+check "a second run ends at once" ended $!
+check "the first run goes on" kill -0 "$first"
+xdotool key space
+check "and ends on a key" ended "$first"
 
 finish
