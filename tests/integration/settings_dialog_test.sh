@@ -2,7 +2,7 @@
 # The settings dialog on a private X server: an access key ticks "Show FPS", a mouse click on OK
 # saves, and the settings file holds it; Escape after a change writes nothing; Enter is OK even
 # while a checkbox has the focus; a click in a slider's channel moves it one page; "Visit..." opens
-# the web site in the desktop's browser.
+# the web site in the desktop's browser; a second start while the dialog is open shows no second one.
 # Usage: settings_dialog_test.sh path/to/vesiclar
 set -euo pipefail
 
@@ -131,4 +131,26 @@ closed
 [ "$(value VSync)" = 1 ] || fail "VSync is '$(value VSync)', expected 1"
 [ "$(value Volume)" = 85 ] || fail "a click in the volume channel gave '$(value Volume)', expected 75 + 10"
 
-echo "settings dialog: OK saves, Escape cancels, Enter is OK"
+# 4. Started again while the dialog is open (a menu entry clicked twice): no second dialog, whose OK
+#    would write back its stale copy of every value over what the first one saved.
+open_dialog
+first_pid=$app_pid
+"$bin" >"$work/second.log" 2>&1 &
+second_pid=$!
+for _ in $(seq 100); do
+    kill -0 "$second_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$second_pid" 2>/dev/null; then
+    kill "$second_pid"
+    wait "$second_pid" || true
+    fail "a second start opened a second dialog"
+fi
+wait "$second_pid" || fail "the second start exited with $?: $(cat "$work/second.log")"
+[ "$(xdotool search --onlyvisible --name '^Vesiclar Configuration$' | wc -l)" = 1 ] || fail "two dialogs are showing"
+xdotool windowfocus --sync "$window"
+xdotool key Escape
+app_pid=$first_pid
+closed
+
+echo "settings dialog: OK saves, Escape cancels, Enter is OK, one dialog at a time"

@@ -4,11 +4,13 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/linux/bitmap_file.h"
@@ -123,7 +125,9 @@ public:
     GtkDialogView(int templateId, DialogHandler& handler, GtkWindow* parent, uintptr_t foreignOwner);
     ~GtkDialogView() override;
 
-    int run();
+    // `onlyOne`: when another process of the user shows this dialog already, raise that one and
+    // end at once as Cancel would.
+    int run(bool onlyOne = false);
 
     void setCaption(const std::string& text) override;
     void setText(int id, const std::string& text) override;
@@ -168,6 +172,7 @@ private:
     void buildAbout();
     void updateMarks();
     void command(int id);
+    bool raiseOpenDialog();
 
     static void onToggled(GtkToggleButton* button, gpointer self);
     static void onClicked(GtkButton* button, gpointer self);
@@ -416,7 +421,7 @@ void GtkDialogView::buildAbout()
     gtk_dialog_set_default_response(GTK_DIALOG(dialog_), kOk);
 }
 
-int GtkDialogView::run()
+int GtkDialogView::run(bool onlyOne)
 {
     handler_.onInitDialog(*this);
     if (ended_)
@@ -432,6 +437,10 @@ int GtkDialogView::run()
                 g_object_unref(owner);
             }
         }
+    }
+    if (onlyOne && raiseOpenDialog()) {
+        result_ = kCancel;
+        return result_;
     }
     if (GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog_), kOk))
         gtk_widget_grab_default(ok);
@@ -631,6 +640,43 @@ void GtkDialogView::showError(const std::string& text)
     gtk_widget_destroy(box);
 }
 
+// Two settings dialogs at once would each save their own copy of every value, the later undoing
+// what the earlier saved. The open one owns an X selection, which the server frees when its window
+// goes; a later start finds the owner and raises it instead of showing its own.
+bool GtkDialogView::raiseOpenDialog()
+{
+    GdkDisplay* display = gtk_widget_get_display(dialog_);
+    if (!GDK_IS_X11_DISPLAY(display))
+        return false;
+    Display* x = gdk_x11_display_get_xdisplay(display);
+    const std::string name = "_VESICLAR_SETTINGS_DIALOG_" + std::to_string(getuid());
+    const Atom selection = XInternAtom(x, name.c_str(), False);
+    const Window mine = GDK_WINDOW_XID(gtk_widget_get_window(dialog_));
+    // Looking and claiming in one step: two quick starts must not both find it free.
+    XGrabServer(x);
+    const Window open = XGetSelectionOwner(x, selection);
+    if (open == None)
+        XSetSelectionOwner(x, selection, mine, CurrentTime);
+    XUngrabServer(x);
+    XFlush(x);
+    if (open == None)
+        return false;
+
+    gdk_x11_display_error_trap_push(display);  // the other may close meanwhile
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = open;
+    event.xclient.message_type = XInternAtom(x, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // asked for by the user, as a pager would: not focus stealing
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(x, DefaultRootWindow(x), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XRaiseWindow(x, open);  // without a window manager
+    gdk_x11_display_error_trap_pop_ignored(display);
+    XFlush(x);
+    return true;
+}
+
 void GtkDialogView::command(int id)
 {
     if (!ended_)
@@ -697,7 +743,7 @@ int runDialog(int templateId, DialogHandler& handler, uintptr_t owner)
     if (!gtkReady() || (templateId != kSettingsDialogTemplate && templateId != kAboutBoxTemplate))
         return -1;
     GtkDialogView view(templateId, handler, nullptr, owner);
-    return view.run();
+    return view.run(templateId == kSettingsDialogTemplate);
 }
 
 }  // namespace platform
