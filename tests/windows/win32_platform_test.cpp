@@ -195,6 +195,65 @@ TEST(Win32TempFiles, ACopyHasTheBasPrefixAndItsBytesAndIsDeleted)
 
 namespace {
 
+// Sets a process environment variable for as long as it lives.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const wchar_t* name, const std::wstring& value) : name_(name)
+    {
+        wchar_t old[32768];
+        const DWORD length = GetEnvironmentVariableW(name, old, 32768);
+        had_ = length > 0 && length < 32768;
+        if (had_)
+            old_.assign(old, length);
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~EnvironmentOverride() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+
+private:
+    const wchar_t* name_;
+    std::wstring old_;
+    bool had_ = false;
+};
+
+}  // namespace
+
+// A user named outside the system's ANSI code page (a Japanese name on a Western system) has such
+// a temporary folder; seen through the ANSI functions it does not exist, so the log was lost and
+// the library copy could not be made, which ended every run with music at once.
+TEST(Win32TempFiles, AFolderNamedOutsideTheCodePageTakesTheLogAndTheLibraryCopy)
+{
+    wchar_t base[MAX_PATH + 1] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, base), 0u);
+    const std::wstring folder = std::wstring(base) + L"\u7530\u4e2d \u0141ukasz " + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    wchar_t startDirectory[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH + 1, startDirectory);
+    {
+        EnvironmentOverride tmp(L"TMP", folder), temp(L"TEMP", folder);
+        const std::string directory = platform::tempDirectory();
+        EXPECT_EQ(platform::win32_detail::widen(directory), folder + L"\\");
+
+        ASSERT_TRUE(platform::setCurrentDirectory(directory));
+        wchar_t current[MAX_PATH + 1] = {};
+        GetCurrentDirectoryW(MAX_PATH + 1, current);
+        EXPECT_EQ(std::wstring(current), folder) << "where the log is opened";
+
+        char path[MAX_PATH] = {};
+        ASSERT_TRUE(platform::writeTempFile(path, sizeof path, directory, "bas", findResource("BASS", 128)));
+        const std::wstring copy = platform::win32_detail::widen(path);
+        EXPECT_EQ(copy.substr(0, folder.size() + 4), folder + L"\\bas");
+        void* library = platform::loadLibrary(path);
+        EXPECT_NE(platform::librarySymbol(library, "BASS_Init"), nullptr);
+        platform::freeLibrary(library);
+        EXPECT_TRUE(platform::deleteFile(path));
+        EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    SetCurrentDirectoryW(startDirectory);
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str())) << "nothing left in it";
+}
+
+namespace {
+
 void sendInput(std::initializer_list<INPUT> inputs)
 {
     for (INPUT input : inputs)

@@ -29,6 +29,19 @@ std::wstring widen(const std::string& text)
     return wide;
 }
 
+std::string narrow(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (count <= 0)
+        return {};
+    std::string utf8(static_cast<size_t>(count), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), count, nullptr, nullptr);
+    return utf8;
+}
+
 HINSTANCE moduleInstance() { return GetModuleHandleA(nullptr); }
 
 }  // namespace win32_detail
@@ -56,24 +69,29 @@ LocalTime localTime()
     return {now.wHour, now.wMinute, now.wSecond};
 }
 
+// Paths go through the wide functions: the ANSI ones turn a user name outside the code page
+// into question marks, a folder that does not exist.
 std::string tempDirectory()
 {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, path);
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, path);
     // Zero is failure; a length past the buffer is the size the path would need.
-    if (length == 0 || length >= MAX_PATH)
+    if (length == 0 || length > MAX_PATH)
         return {};
-    return std::string(path, length);
+    return win32_detail::narrow(std::wstring(path, length));
 }
 
-bool setCurrentDirectory(const std::string& path) { return !path.empty() && SetCurrentDirectoryA(path.c_str()); }
+bool setCurrentDirectory(const std::string& path)
+{
+    return !path.empty() && SetCurrentDirectoryW(win32_detail::widen(path).c_str());
+}
 
 void showMessageBox(const std::string& text, const std::string& caption)
 {
     MessageBoxW(nullptr, win32_detail::widen(text).c_str(), win32_detail::widen(caption).c_str(), MB_OK);
 }
 
-void* loadLibrary(const std::string& path) { return LoadLibraryA(path.c_str()); }
+void* loadLibrary(const std::string& path) { return LoadLibraryW(win32_detail::widen(path).c_str()); }
 
 void* librarySymbol(void* library, const char* name)
 {

@@ -1,5 +1,5 @@
 // Temporary files. Windows keeps a loaded DLL's file open, so the copy is deleted only after
-// FreeLibrary; there is no loading from memory.
+// FreeLibrary; there is no loading from memory. Paths are UTF-8 here and wide for the system.
 #include <algorithm>
 #include <cstring>
 
@@ -8,18 +8,26 @@
 
 namespace platform {
 
+using win32_detail::narrow;
+using win32_detail::widen;
+
 bool writeTempFile(char* path, size_t capacity, const std::string& directory, const char* prefix,
                    std::span<const uint8_t> bytes)
 {
     if (capacity == 0)
         return false;
     path[0] = '\0';
-    char name[MAX_PATH] = {};
-    // GetTempFileNameA creates the file, so the unique name is ours from here on.
-    if (directory.empty() || capacity < MAX_PATH || GetTempFileNameA(directory.c_str(), prefix, 0, name) == 0)
+    wchar_t name[MAX_PATH] = {};
+    // GetTempFileNameW creates the file, so the unique name is ours from here on.
+    if (directory.empty() || GetTempFileNameW(widen(directory).c_str(), widen(prefix).c_str(), 0, name) == 0)
         return false;
-    std::memcpy(path, name, sizeof name);
-    const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string utf8 = narrow(name);
+    if (utf8.empty() || utf8.size() >= capacity) {
+        DeleteFileW(name);
+        return false;
+    }
+    std::memcpy(path, utf8.c_str(), utf8.size() + 1);
+    const HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     bool ok = file != INVALID_HANDLE_VALUE;
     size_t written = 0;
     while (ok && written < bytes.size()) {
@@ -41,7 +49,7 @@ bool deleteFile(const char* path)
 {
     if (!path || path[0] == '\0')
         return true;
-    if (DeleteFileA(path))
+    if (DeleteFileW(widen(path).c_str()))
         return true;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;

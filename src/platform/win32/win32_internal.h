@@ -16,6 +16,8 @@ namespace platform::win32_detail {
 // Our texts are UTF-8; the string tables may still hold the Cyrillic code page they were first
 // written in. Either way the result is what a wide (W) function shows correctly.
 std::wstring widen(const std::string& text);
+// A wide text as UTF-8: paths from the system keep every character, whatever the ANSI code page.
+std::string narrow(const std::wstring& text);
 
 // The executable's own module: its resources and window classes.
 HINSTANCE moduleInstance();
