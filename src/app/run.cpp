@@ -74,6 +74,7 @@ bool takeMouseTravel(RunInput& input)
 namespace {
 
 void* gMainWindow = nullptr;
+MusicPlayer* gRunMusic = nullptr;  // the run's player, for the session's end
 
 // A step that could not be carried out: what it means for the run, then what the system said.
 void logFailure(Log& log, const std::string& what)
@@ -200,6 +201,12 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
         restoreScreen(hosted, 1);
         std::exit(0);
     }
+    // Log-off or shutdown may end the process before the teardown: the library and its copy in
+    // the temporary folder go while the system waits.
+    if (playMusic) {
+        gRunMusic = &music;
+        platform::setSessionEndHandler([] { gRunMusic->stop(); });
+    }
 
     // 8-9: cursor, GL set-up (which also applies the gamma setting).
     if (!hosted)
@@ -259,6 +266,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
 
     // Teardown.
     setPresentFrame(nullptr);
+    platform::setSessionEndHandler(nullptr);
     if (playMusic)
         music.stop();
     if (!hosted) {

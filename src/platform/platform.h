@@ -403,6 +403,11 @@ int runDisplayGuardian();
 void installStopSignals();
 bool stopRequested();
 
+// `handler` (null for none) runs inside the system's notice that the session is ending (Windows:
+// log-off or shutdown), which may end the process as soon as the notice returns, before the loop
+// reaches its teardown. Where a session's end comes as a stop signal (Linux), it never runs.
+void setSessionEndHandler(void (*handler)());
+
 // ---- Preview -----------------------------------------------------------------------------------
 
 // A still picture, rows top first, pixels 0x00RRGGBB.

@@ -6,6 +6,7 @@ namespace platform {
 
 namespace {
 
+void (*gSessionEndHandler)() = nullptr;
 bool gLocalTimeFixed = false;
 LocalTime gFixedLocalTime;
 
@@ -29,6 +30,14 @@ bool fixedLocalTime(LocalTime& time)
     if (gLocalTimeFixed)
         time = gFixedLocalTime;
     return gLocalTimeFixed;
+}
+
+void setSessionEndHandler(void (*handler)()) { gSessionEndHandler = handler; }
+
+void runSessionEndHandler()
+{
+    if (gSessionEndHandler)
+        gSessionEndHandler();
 }
 
 void restoreScreenAtExit()

@@ -14,6 +14,9 @@ bool fixedLocalTime(LocalTime& time);
 // once, by the first change.
 void restoreScreenAtExit();
 
+// Runs the handler setSessionEndHandler gave, if any.
+void runSessionEndHandler();
+
 // Adds the words of a failing or falling-back system call to takeFailureNote's text.
 inline void noteFailure(const std::string& what)
 {

@@ -2,9 +2,10 @@
 # Vesiclar.scr /s with music under Wine: the carried audio library (resource "BASS" 128) is
 # written to a "bas….tmp" file in the user's temporary folder, loaded, its nine entry points
 # resolved and its output started; the music's samples reach the sound device, and the copy is
-# gone once the run has ended. Wine's audio goes through ALSA, whose default device here is a
-# file (an ALSA configuration in the run's HOME), so the test hears what Wine played. Without a
-# sound device the library fails to start and the run goes on silent.
+# gone once the run has ended, even when the session ends under it. Wine's audio goes through
+# ALSA, whose default device here is a file (an ALSA configuration in the run's HOME), so the test
+# hears what Wine played. Without a sound device the library fails to start and the run goes on
+# silent.
 #
 #   music_run_test.sh SESSION_STATE VESICLAR_SCR
 set -uo pipefail
@@ -90,6 +91,16 @@ check "the run goes on to the main loop and plays nothing" lacks "Play music...d
 xdotool mousedown 1 mouseup 1
 check "a click ends the silent run" ended "$run"
 check "no copy of the library is left after it either" no_copy_left
+
+# ---- 3: the session ends (log-off, shutdown) during a run with music ---------------------------
+# The system may end the process as soon as the run's window has answered WM_ENDSESSION, and
+# Wine's end of session does just that, to every program of this session: this part comes last.
+wine reg add "$drivers" /v Audio /d alsa /f >/dev/null 2>&1
+run_with_music
+check "the copy is there while it plays" one_copy
+wineboot --end-session --force --shutdown >/dev/null 2>&1
+wait "$run"
+check "no copy of the library outlives the session" no_copy_left
 
 echo "   music test took $((($(date +%s%N) - started) / 1000000)) ms"
 finish

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/platform.h"
+#include "platform/platform_common.h"
 #include "platform/win32/win32_internal.h"
 
 namespace platform {
@@ -134,6 +135,7 @@ LRESULT CALLBACK glWindowProcedure(HWND window, UINT message, WPARAM wParam, LPA
         if (wParam) {
             restoreGamma();
             restoreDisplayMode();
+            runSessionEndHandler();
             event.type = EventType::Close;
             pushEvent(event);
         }
