@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -119,32 +120,6 @@ void takeFocusBack()
     XFlush(gGlXDisplay);
 }
 
-// A desktop that paints its background into a window of its own marks that window __SWM_VROOT:
-// whatever is drawn into the real root lies hidden under it.
-Window visibleRoot(Display* display, Window root)
-{
-    const Atom vrootAtom = XInternAtom(display, "__SWM_VROOT", False);
-    Window found = root, rootReturn = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, root, &rootReturn, &parent, &children, &count))
-        return root;
-    for (unsigned int i = 0; i < count && found == root; ++i) {
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0, remaining = 0;
-        unsigned char* value = nullptr;
-        if (XGetWindowProperty(display, children[i], vrootAtom, 0, 1, False, XA_WINDOW, &type, &format, &items,
-                               &remaining, &value) == Success &&
-            type == XA_WINDOW && format == 32 && items == 1 && value)
-            found = *reinterpret_cast<Window*>(value);
-        if (value)
-            XFree(value);
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
 // A property of someone else's window as it was, to be put back.
 struct KeptProperty {
     Atom name = None;
@@ -155,16 +130,16 @@ struct KeptProperty {
     std::vector<unsigned char> data;
 };
 
-KeptProperty keepProperty(Display* display, Window window, const char* name)
+KeptProperty readProperty(Display* display, Window window, Atom name)
 {
     KeptProperty kept;
-    kept.name = XInternAtom(display, name, False);
+    kept.name = name;
     Atom type = None;
     int format = 0;
     unsigned long items = 0, remaining = 0;
     unsigned char* value = nullptr;
-    if (XGetWindowProperty(display, window, kept.name, 0, 64, False, AnyPropertyType, &type, &format, &items,
-                           &remaining, &value) == Success &&
+    if (XGetWindowProperty(display, window, name, 0, 64, False, AnyPropertyType, &type, &format, &items, &remaining,
+                           &value) == Success &&
         type != None && value) {
         kept.present = true;
         kept.type = type;
@@ -177,6 +152,30 @@ KeptProperty keepProperty(Display* display, Window window, const char* name)
     if (value)
         XFree(value);
     return kept;
+}
+
+KeptProperty keepProperty(Display* display, Window window, const char* name)
+{
+    return readProperty(display, window, XInternAtom(display, name, False));
+}
+
+// A desktop that paints its background into a window of its own marks that window __SWM_VROOT:
+// whatever is drawn into the real root lies hidden under it.
+Window visibleRoot(Display* display, Window root)
+{
+    const Atom vrootAtom = XInternAtom(display, "__SWM_VROOT", False);
+    Window found = root, rootReturn = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, root, &rootReturn, &parent, &children, &count))
+        return root;
+    for (unsigned int i = 0; i < count && found == root; ++i) {
+        const KeptProperty vroot = readProperty(display, children[i], vrootAtom);
+        if (vroot.present && vroot.type == XA_WINDOW && vroot.format == 32 && vroot.items == 1)
+            std::memcpy(&found, vroot.data.data(), sizeof found);
+    }
+    if (children)
+        XFree(children);
+    return found;
 }
 
 void putBack(Display* display, Window window, const KeptProperty& kept)
