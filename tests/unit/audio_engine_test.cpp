@@ -78,6 +78,35 @@ TEST(VorbisStream, LoopsWithoutGapOrRepeatAtTheSeam)
     EXPECT_FALSE(stream.ended());
 }
 
+TEST(VorbisStream, ConvertedMusicLoopsAsIfTheTrackWereRepeatedEndToEnd)
+{
+    // Whole periods, so the track's end runs smoothly into its start: any step at the seam is
+    // the player's.
+    constexpr int kRate = 22050;
+    std::vector<float> tone(kRate / 2);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<float>(0.5 * std::sin(2 * M_PI * 500.0 * static_cast<double>(i) / kRate));
+    const std::vector<uint8_t> ogg = encodeOgg(tone, 1, kRate);
+    const std::vector<int16_t> pass = decodeOgg(ogg);
+    std::vector<int16_t> threePasses;
+    for (int i = 0; i < 3; ++i)
+        threePasses.insert(threePasses.end(), pass.begin(), pass.end());
+    SampleConverter converter;
+    ASSERT_TRUE(converter.setup(1, kRate, 44100));
+    std::vector<int16_t> straight(threePasses.size() * 4 + 16);  // twice the frames, two sides
+    converter.put(threePasses.data(), static_cast<int>(threePasses.size()));
+    straight.resize(static_cast<size_t>(converter.get(straight.data(), static_cast<int>(straight.size() / 2))) * 2);
+    ASSERT_GT(straight.size(), pass.size() * 4 * 2);  // past the second seam
+
+    VorbisStream stream;
+    uint32_t error = 0;
+    ASSERT_TRUE(stream.open(ogg.data(), ogg.size(), 44100, error));
+    const std::vector<int16_t> looped = renderAll(stream, straight.size() / 2, 1000, true);
+    ASSERT_EQ(looped.size(), straight.size());
+    for (size_t i = 0; i < looped.size(); ++i)
+        ASSERT_NEAR(looped[i], straight[i], 1) << "frame " << i / 2 << ", the seam is at frame " << pass.size() * 2;
+}
+
 TEST(VorbisStream, RefusesWhatIsNotVorbisAndSurvivesDamage)
 {
     const std::vector<uint8_t> ogg = encodeOgg(testChord(2, 44100, 3.0), 2, 44100);

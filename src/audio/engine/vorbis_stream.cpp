@@ -108,7 +108,8 @@ void VorbisStream::close()
 
 // Frames written to `out`; 0 when the decoder made progress without output (a hole in the data,
 // or the converter still filling its filter); kEnd at the end of the data or on a broken stream.
-int VorbisStream::decodeChunk(int16_t* out, int maxFrames)
+// `loopFollows`: the first sample comes next, so the converter's last frames wait for it.
+int VorbisStream::decodeChunk(int16_t* out, int maxFrames, bool loopFollows)
 {
     int link = 0;
     if (!converting_) {
@@ -126,6 +127,8 @@ int VorbisStream::decodeChunk(int16_t* out, int maxFrames)
     if (bytes == OV_HOLE)
         return 0;
     if (bytes <= 0) {
+        if (loopFollows)
+            return kEnd;
         // The last frames wait for successors that will not come: let them out before the end.
         converter_.flush();
         got = converter_.get(out, maxFrames);
@@ -147,7 +150,9 @@ bool VorbisStream::decodeMore(bool looping)
     const int room = static_cast<int>(std::min<size_t>((buffer_.size() - end_) / 2, kChunkFrames));
     if (room <= 0)
         return false;
-    const int got = decodeChunk(buffer_.data() + end_, room);
+    // A stream with no samples at all cannot loop.
+    const bool loops = looping && ov_pcm_total(&file_, -1) > 0;
+    const int got = decodeChunk(buffer_.data() + end_, room, loops);
     if (got > 0) {
         end_ += static_cast<size_t>(got) * 2;
         return true;
@@ -155,8 +160,8 @@ bool VorbisStream::decodeMore(bool looping)
     if (got == 0)
         return true;
     // End of the data: a looping stream carries on from its first sample in the same buffer, so
-    // the seam has no gap. A stream with no samples at all cannot loop.
-    if (looping && ov_pcm_total(&file_, -1) > 0 && ov_pcm_seek(&file_, 0) == 0)
+    // the seam has no gap.
+    if (loops && ov_pcm_seek(&file_, 0) == 0)
         return true;
     ended_ = true;
     return false;

@@ -42,7 +42,7 @@ private:
 
     // Appends decoded frames to the buffer; false at the end of the stream.
     bool decodeMore(bool looping);
-    int decodeChunk(int16_t* out, int maxFrames);
+    int decodeChunk(int16_t* out, int maxFrames, bool loopFollows);
 
     Memory memory_;
     OggVorbis_File file_{};
