@@ -3,7 +3,8 @@
 # driven from the keyboard as a user drives them and read back with dialog_probe.exe. An access
 # key ticks a box and Enter saves the seventeen values; Escape writes nothing; Restore Defaults
 # puts the factory values back in the controls; the about box opens from the dialog and closes on
-# Escape; every label fits its control at the template's size.
+# Escape; every label fits its control at the template's size; a second start while the dialog is
+# open shows no second one.
 #
 #   dialog_test.sh SESSION_STATE VESICLAR_SCR DIALOG_PROBE
 #
@@ -127,6 +128,22 @@ xdotool key Escape
 check "Escape then closes the settings dialog" ended "$dialog"
 registry "$work/last.reg"
 check "nothing was written since" cmp -s "$work/before.reg" "$work/last.reg"
+
+# ---- 4: a second start while the dialog is open (Configure clicked twice) -------------------------
+# Two dialogs would each save their own copy of every value, the later OK undoing the earlier.
+open_dialog
+first=$dialog
+wine "$scr" /c >"$work/second.out" 2>&1 &
+second=$!
+for _ in $(seq 50); do
+  kill -0 "$second" 2>/dev/null || break
+  sleep 0.2
+done
+one_dialog() { [ "$(xdotool search --onlyvisible --name "^$settings\$" | wc -l)" = 1 ]; }
+check "one settings dialog is showing" one_dialog
+check "a second start ends by itself" ended "$second"
+xdotool key Escape
+check "Escape closes the first dialog" ended "$first"
 
 echo "   dialog test took $((($(date +%s%N) - started) / 1000000)) ms"
 finish

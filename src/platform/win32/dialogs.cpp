@@ -46,9 +46,37 @@ std::string literal(const std::string& text)
     return out;
 }
 
+// Two settings dialogs at once would each save their own copy of every value, the later OK undoing
+// what the earlier saved. The open one holds this mutex and carries this mark on its window.
+constexpr wchar_t kOpenSettingsMutex[] = L"Vesiclar.SettingsDialog";
+constexpr wchar_t kOpenSettingsMark[] = L"Vesiclar.SettingsDialog";
+
+BOOL CALLBACK findMarkedWindow(HWND window, LPARAM found)
+{
+    if (!GetPropW(window, kOpenSettingsMark))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// Brings the open settings dialog forward, or the about box in front of it.
+void raiseOpenSettings()
+{
+    // The other process may still be building its window.
+    for (int tries = 0; tries < 50; ++tries) {
+        HWND open = nullptr;
+        EnumWindows(findMarkedWindow, reinterpret_cast<LPARAM>(&open));
+        if (open) {
+            SetForegroundWindow(GetLastActivePopup(open));
+            return;
+        }
+        Sleep(100);
+    }
+}
+
 class Win32DialogView : public DialogView {
 public:
-    explicit Win32DialogView(DialogHandler& handler) : handler_(handler) {}
+    Win32DialogView(DialogHandler& handler, bool marked) : handler_(handler), marked_(marked) {}
     ~Win32DialogView() override = default;
 
     DialogHandler& handler() { return handler_; }
@@ -57,6 +85,8 @@ public:
     void attach(HWND window)
     {
         window_ = window;
+        if (marked_)
+            SetPropW(window, kOpenSettingsMark, reinterpret_cast<HANDLE>(1));
         // The program's icon for the title bar and the task switcher.
         const HINSTANCE module = win32_detail::moduleInstance();
         for (const auto& [size, metric] : {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {
@@ -181,6 +211,7 @@ private:
     }
 
     DialogHandler& handler_;
+    const bool marked_;
     HWND window_ = nullptr;
     MnemonicPicker mnemonics_;
 };
@@ -201,6 +232,9 @@ INT_PTR CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         return view->handler().onCommand(*view, LOWORD(wParam)) ? TRUE : FALSE;
     case WM_HSCROLL:
         return view->handler().onSlider(*view, LOWORD(wParam)) ? TRUE : FALSE;
+    case WM_DESTROY:
+        RemovePropW(window, kOpenSettingsMark);
+        return FALSE;
     default:
         return FALSE;
     }
@@ -223,9 +257,22 @@ int runDialog(int templateId, DialogHandler& handler, uintptr_t owner)
     // A stale handle on the command line still gets the dialog, just without an owner.
     if (ownerWindow && !IsWindow(ownerWindow))
         ownerWindow = nullptr;
-    Win32DialogView view(handler);
+    // Configure clicked again while the dialog is open: that one comes forward, and this start
+    // ends as Cancel would.
+    HANDLE onlySettings = nullptr;
+    if (templateId == kSettingsDialogTemplate) {
+        onlySettings = CreateMutexW(nullptr, FALSE, kOpenSettingsMutex);
+        if (onlySettings && GetLastError() == ERROR_ALREADY_EXISTS) {
+            CloseHandle(onlySettings);
+            raiseOpenSettings();
+            return dialog_id::kCancel;
+        }
+    }
+    Win32DialogView view(handler, templateId == kSettingsDialogTemplate);
     const INT_PTR result = DialogBoxParamW(win32_detail::moduleInstance(), MAKEINTRESOURCEW(templateId), ownerWindow,
                                            dialogProcedure, reinterpret_cast<LPARAM>(&view));
+    if (onlySettings)
+        CloseHandle(onlySettings);
     return view.window() ? static_cast<int>(result) : -1;
 }
 
