@@ -1,5 +1,6 @@
 #include "ui/settings_dialog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -46,6 +47,15 @@ constexpr Label kLabels[] = {
 };
 
 constexpr int kNeutralGamma = 50;
+
+struct SliderRange {
+    int min, max;
+};
+constexpr SliderRange kVolumeRange{1, 100};
+constexpr SliderRange kGammaRange{0, 100};
+constexpr SliderRange kDetailRange{0, 2};
+
+int32_t within(int32_t value, SliderRange range) { return std::clamp<int32_t>(value, range.min, range.max); }
 
 std::string figure(const std::string& name, int percent)
 {
@@ -124,7 +134,12 @@ void SettingsDialog::showBrightness(DialogView& view)
 
 void SettingsDialog::showSettings(DialogView& view)
 {
-    const Settings& s = currentSettings;
+    Settings& s = currentSettings;
+    // A stored value beyond its slider (the store edited by hand) becomes the one the slider
+    // shows: a detail of 3 under a slider at High would otherwise be saved back and run as medium.
+    s.Volume = within(s.Volume, kVolumeRange);
+    s.Gamma = within(s.Gamma, kGammaRange);
+    s.Detail = within(s.Detail, kDetailRange);
     fillModeList(view);
     selectMode(view);
 
@@ -150,13 +165,13 @@ void SettingsDialog::showSettings(DialogView& view)
 
     view.setText(kWebInvitation, getText("visit_our_official_web-site"));
 
-    view.sliderSetRange(kVolume, 1, 100);
+    view.sliderSetRange(kVolume, kVolumeRange.min, kVolumeRange.max);
     view.sliderSetPosition(kVolume, s.Volume);
     view.sliderSetPage(kVolume, 10);
-    view.sliderSetRange(kGamma, 0, 100);
+    view.sliderSetRange(kGamma, kGammaRange.min, kGammaRange.max);
     view.sliderSetPosition(kGamma, s.Gamma);
     view.sliderSetPage(kGamma, 10);
-    view.sliderSetRange(kDetail, 0, 2);
+    view.sliderSetRange(kDetail, kDetailRange.min, kDetailRange.max);
     view.sliderSetPosition(kDetail, s.Detail);
     view.sliderSetPage(kDetail, 1);
     view.setEnabled(kVolume, s.EnableMusic);

@@ -308,6 +308,39 @@ TEST_F(SettingsDialogTest, EverySliderMoveReachesTheSettings)
     EXPECT_EQ(view.texts[kBrightnessLabel], "Gamma (80%)");
 }
 
+TEST_F(SettingsDialogTest, StoredValuesBeyondTheSlidersAreShownAndSavedAsTheSlidersHoldThem)
+{
+    // A hand-edited store: a detail above high (the run would draw medium under a slider at High),
+    // a volume and a brightness the sliders cannot reach.
+    currentSettings.Detail = 3;
+    currentSettings.Volume = 500;
+    currentSettings.DefGamma = false;
+    currentSettings.Gamma = -30;
+    SettingsDialog d = dialog();
+    d.onInitDialog(view);
+    EXPECT_EQ(view.sliders[kDetail].position, 2);
+    EXPECT_EQ(view.texts[kVolumeLabel], "Volume (100%)");
+    EXPECT_EQ(view.texts[kBrightnessLabel], "Gamma (50%)");
+    d.onCommand(view, kOk);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(currentSettings.Detail, 2);
+    EXPECT_EQ(currentSettings.Volume, 100);
+    EXPECT_EQ(currentSettings.Gamma, 0);
+
+    currentSettings.Detail = -1;
+    currentSettings.Volume = 0;
+    currentSettings.Gamma = 150;
+    FakeDialogView other;
+    SettingsDialog d2 = dialog();
+    d2.onInitDialog(other);
+    EXPECT_EQ(other.texts[kVolumeLabel], "Volume (1%)");
+    EXPECT_EQ(other.texts[kBrightnessLabel], "Gamma (150%)");
+    d2.onCommand(other, kOk);
+    EXPECT_EQ(currentSettings.Detail, 0);
+    EXPECT_EQ(currentSettings.Volume, 1);
+    EXPECT_EQ(currentSettings.Gamma, 100);
+}
+
 TEST_F(SettingsDialogTest, CheckboxesFollowTheirSettings)
 {
     SettingsDialog d = dialog();
