@@ -109,6 +109,9 @@ void advanceTrack(float dt)
     w.camera.update();
     if (!w.camera.trackEnded) return;
     w.camera.loadRandomScene();
+    // This frame already shows the new set: from the new track's first pose, not the old one's,
+    // which would flash up for one frame at every change.
+    w.camera.update();
     prepareNewTrack(w);
 }
 

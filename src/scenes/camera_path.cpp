@@ -102,7 +102,7 @@ void prepareKeyframes(KeyframeTrack& track)
 
 bool isPlayableTrack(const KeyframeTrack& track)
 {
-    if (track.size() < 2 || !(track[0]->time <= 0.0f))
+    if (track.size() < 2 || !(track[0]->time <= 0.0f) || !(track.back()->time > 0.0f))
         return false;
     for (size_t i = 1; i < track.size(); ++i) {
         if (!(track[i - 1]->time < track[i]->time))

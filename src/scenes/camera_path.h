@@ -31,8 +31,8 @@ void orientationAxes(const Quaternion& q, Vector3& forward, Vector3& up);
 // Derives the Hermite tangents and the Bezier control quaternions of a track of two or more keys.
 void prepareKeyframes(KeyframeTrack& track);
 
-// A track the camera can fly: at least two keys, times strictly ascending, the first at or before
-// time 0 (the clock starts there), so the end rule never fires on the first frame.
+// A track the camera can fly: at least two keys, times strictly ascending, time 0 (where the clock
+// starts) at or after the first and before the last, so the end rule never fires at the start.
 bool isPlayableTrack(const KeyframeTrack& track);
 
 // The camera: follows one scene file's keyframe track and cycles the scene sets as tracks end.

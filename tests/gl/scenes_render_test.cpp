@@ -198,6 +198,25 @@ TEST_F(RenderTest, FadeLayerOnlyEarlyInCoreAndDnaTracksAtHighDetail)
     }
 }
 
+TEST_F(RenderTest, TheFrameThatChangesTheSetShowsTheNewTrackFromItsStart)
+{
+    // Seed 3's DNA track ends about a second after 59 s; at Detail 0 no fade layer hides the cut.
+    const std::vector<Picture> frames = render("--seed 3 --start dna --skip 59", settings(0, false, false), 60);
+    auto change = [&](size_t i) {
+        double sum = 0;
+        for (size_t k = 0; k < frames[i].rgb.size(); ++k) sum += std::abs(frames[i].rgb[k] - frames[i - 1].rgb[k]);
+        return sum / static_cast<double>(frames[i].rgb.size());
+    };
+    size_t cut = 1;
+    for (size_t i = 2; i < frames.size(); ++i)
+        if (change(i) > change(cut)) cut = i;
+    ASSERT_GT(change(cut), 20.0) << "no change of set among the frames";
+    ASSERT_LT(cut + 1, frames.size());
+    // The frame after the cut moves on along the same flight: a picture from elsewhere would
+    // differ from it nearly as much as the cut does.
+    EXPECT_LT(change(cut + 1), change(cut) / 5) << "frame " << cut;
+}
+
 TEST_F(RenderTest, UnwritableFolderFailsWithOneLine)
 {
     const std::string blocked = folder.file("file-not-folder");

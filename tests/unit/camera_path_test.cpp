@@ -139,6 +139,7 @@ TEST(Playable, NeedsTwoAscendingKeysStartingAtTheClockStart)
     EXPECT_FALSE(playable({{0, {}}, {10, {}}, {10, {}}}));
     EXPECT_FALSE(playable({{0, {}}, {20, {}}, {10, {}}}));
     EXPECT_FALSE(playable({{5, {}}, {10, {}}}));  // would end on its first frame, every time
+    EXPECT_FALSE(playable({{-10, {}}, {0, {}}}));  // so would this one
 }
 
 TEST(SceneFiles, NumbersStayInsideEachSetsRange)
