@@ -684,7 +684,40 @@ protected:
 TEST_F(MonitorsTest, ThePrimaryRightOfAnotherMonitorGetsTheSceneAndTheModeSwitch)
 {
     // The scene over the primary where it is, in the mode asked for; the other monitor covered.
-    runWith("640x480", "1824x768 DUMMY0 640x480+800+0 DUMMY1 800x600+0+0", {"640x480+800+0", "800x600+0+0"});
+    auto program = startRun(with(baseSettings(), {"Width=640", "Height=480", "Detail=0"}));
+    EXPECT_EQ(outputs(), "1824x768 DUMMY0 640x480+800+0 DUMMY1 800x600+0+0");
+    EXPECT_EQ(runWindows(), (std::set<std::string>{"640x480+800+0", "800x600+0+0"}));
+
+    // Painting the cover must leave the scene's GL context alone and the cover where it was put.
+    Display* d = server->display();
+    for (Window w : windowsNamed(d, "Vesiclar")) {
+        XWindowAttributes attributes{};
+        ASSERT_TRUE(XGetWindowAttributes(d, w, &attributes));
+        EXPECT_TRUE(attributes.override_redirect) << "no window manager may frame or move " << hex(w);
+    }
+    int width = 0, height = 0;
+    const std::vector<uint32_t> first = windowPixels(d, DefaultRootWindow(d), width, height);
+    sleepSeconds(0.5);
+    const std::vector<uint32_t> later = windowPixels(d, DefaultRootWindow(d), width, height);
+    ASSERT_EQ(width, 1824);
+    ASSERT_EQ(later.size(), first.size());
+    std::set<uint32_t> sceneColours;
+    size_t changed = 0, lit = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 800; x < 1440; ++x) {
+            const size_t i = static_cast<size_t>(y) * width + x;
+            sceneColours.insert(first[i]);
+            changed += first[i] != later[i];
+        }
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            lit += later[static_cast<size_t>(y) * width + x] != 0;
+    EXPECT_GT(sceneColours.size(), 100u) << "a picture on the primary, not a cleared window";
+    EXPECT_GT(changed, 640u * 480u / 20) << "the picture on the primary moves";
+    EXPECT_EQ(lit, 0u) << "pixels of the other monitor not black";
+
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
     EXPECT_EQ(outputs(), kLayout);
 }
 

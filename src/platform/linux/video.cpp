@@ -269,6 +269,10 @@ bool videoAvailable()
         // SDL would hold the desktop's screen saver and lock off for as long as the process
         // lives, the settings dialog and the preview included; only the full-screen run does.
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        // A cover's black goes straight to X. Through a GL texture, SDL would remake the cover
+        // without override-redirect and leave its own GL context current instead of the scene's:
+        // the primary monitor would stay black.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         linux_detail::installXErrorHandler();
