@@ -746,6 +746,35 @@ TEST_F(MonitorsTest, AKilledRunInAGrownScreenLeavesTheLayoutAsItWas)
     EXPECT_EQ(layout, kLayout);
 }
 
+TEST_F(MonitorsTest, TheModeComesBackWhenTheOtherMonitorWentAwayDuringTheRun)
+{
+    // Unplugged, or a DisplayPort monitor gone to sleep, mid-run: the desktop is laid out again
+    // with the primary at the origin and the screen cut down to the run's mode.
+    for (int number : {0, SIGKILL}) {
+        xrandr({"--output", "DUMMY0", "--mode", "1024x768", "--pos", "800x0", "--primary", "--output", "DUMMY1",
+                "--mode", "800x600", "--pos", "0x0"});
+        ASSERT_EQ(outputs(), kLayout);
+        auto program = startRun(with(baseSettings(), {"Width=640", "Height=480"}));
+        xrandr({"--output", "DUMMY1", "--off"});
+        ASSERT_EQ(outputs(), "640x480 DUMMY0 640x480+0+0");
+        if (number == 0) {
+            ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+            expectCleanEnd(*program, "a key");
+        } else {
+            program->signal(number);
+            int status = -1;
+            ASSERT_TRUE(program->waitForExit(kEndSeconds, status));
+        }
+        const char* what = number == 0 ? "the run's end" : "the guardian";
+        std::string layout;
+        for (int i = 0; i < 20 && layout != "1024x768 DUMMY0 1024x768+0+0"; ++i) {
+            sleepSeconds(0.05);
+            layout = outputs();
+        }
+        EXPECT_EQ(layout, "1024x768 DUMMY0 1024x768+0+0") << what << " puts the mode back where the monitor is now";
+    }
+}
+
 TEST(XscreensaverDescription, EveryOptionItNamesIsOneTheProgramTakes)
 {
     std::ifstream in(VESICLAR_XSCREENSAVER_XML);

@@ -75,31 +75,45 @@ double refreshRate(const XRRModeInfo& mode)
     return mode.hTotal && mode.vTotal ? static_cast<double>(mode.dotClock) / (mode.hTotal * mode.vTotal) : 0.0;
 }
 
-ScreenSize currentScreenSize()
+// Asked of the server: Xlib's own figures stay those of when the connection opened.
+ScreenSize currentScreenSize(Display* display)
 {
-    const int screen = DefaultScreen(gDisplay);
-    return {DisplayWidth(gDisplay, screen), DisplayHeight(gDisplay, screen), DisplayWidthMM(gDisplay, screen),
-            DisplayHeightMM(gDisplay, screen)};
+    const int screen = DefaultScreen(display);
+    ScreenSize size{DisplayWidth(display, screen), DisplayHeight(display, screen), DisplayWidthMM(display, screen),
+                    DisplayHeightMM(display, screen)};
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (XGetGeometry(display, RootWindow(display, screen), &root, &x, &y, &width, &height, &border, &depth) &&
+        size.width > 0 && size.height > 0) {
+        // The same dots per millimetre.
+        size.widthMM = static_cast<int>(static_cast<long long>(size.widthMM) * width / size.width);
+        size.heightMM = static_cast<int>(static_cast<long long>(size.heightMM) * height / size.height);
+        size.width = static_cast<int>(width);
+        size.height = static_cast<int>(height);
+    }
+    return size;
 }
 
-// The screen every lit CRTC needs once `changed` shows width x height: at least the size it has.
-ScreenSize screenSizeFor(XRRScreenResources* resources, RRCrtc changed, int width, int height)
+// The screen every lit CRTC needs once `changed` shows width x height at (x, y) turned by
+// `rotation`: at least the size it has.
+ScreenSize screenSizeFor(Display* display, XRRScreenResources* resources, RRCrtc changed, int x, int y, int width,
+                         int height, Rotation rotation)
 {
-    ScreenSize size = currentScreenSize();
+    ScreenSize size = currentScreenSize(display);
     const ScreenSize before = size;
+    const bool sideways = (rotation & (RR_Rotate_90 | RR_Rotate_270)) != 0;
+    size.width = std::max(size.width, x + (sideways ? height : width));
+    size.height = std::max(size.height, y + (sideways ? width : height));
     for (int i = 0; i < resources->ncrtc; ++i) {
-        XRRCrtcInfo* info = XRRGetCrtcInfo(gDisplay, resources, resources->crtcs[i]);
+        if (resources->crtcs[i] == changed)
+            continue;
+        XRRCrtcInfo* info = XRRGetCrtcInfo(display, resources, resources->crtcs[i]);
         if (!info)
             continue;
         if (info->mode != 0) {
-            int w = static_cast<int>(info->width), h = static_cast<int>(info->height);
-            if (resources->crtcs[i] == changed) {
-                const bool sideways = (info->rotation & (RR_Rotate_90 | RR_Rotate_270)) != 0;
-                w = sideways ? height : width;
-                h = sideways ? width : height;
-            }
-            size.width = std::max(size.width, info->x + w);
-            size.height = std::max(size.height, info->y + h);
+            size.width = std::max(size.width, info->x + static_cast<int>(info->width));
+            size.height = std::max(size.height, info->y + static_cast<int>(info->height));
         }
         XRRFreeCrtcInfo(info);
     }
@@ -195,7 +209,24 @@ void putBackMode(Display* display, const SavedMode& mode)
 {
     const Window root = DefaultRootWindow(display);
     if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root)) {
-        XRRSetCrtcConfig(display, resources, mode.crtc, CurrentTime, mode.x, mode.y, mode.mode, mode.rotation,
+        // The desktop may have been laid out again during the run (another monitor unplugged): the
+        // mode goes back where the monitor is now, on a screen grown to hold it.
+        int x = mode.x, y = mode.y;
+        if (XRRCrtcInfo* now = XRRGetCrtcInfo(display, resources, mode.crtc)) {
+            if (now->mode != 0) {
+                x = now->x;
+                y = now->y;
+            }
+            XRRFreeCrtcInfo(now);
+        }
+        if (const XRRModeInfo* info = findMode(resources, mode.mode)) {
+            const ScreenSize size = currentScreenSize(display);
+            const ScreenSize needed = screenSizeFor(display, resources, mode.crtc, x, y, static_cast<int>(info->width),
+                                                    static_cast<int>(info->height), mode.rotation);
+            if (needed.width > size.width || needed.height > size.height)
+                setScreenSize(display, needed);
+        }
+        XRRSetCrtcConfig(display, resources, mode.crtc, CurrentTime, x, y, mode.mode, mode.rotation,
                          const_cast<RROutput*>(mode.outputs.data()), static_cast<int>(mode.outputs.size()));
         XRRFreeScreenResources(resources);
     }
@@ -244,8 +275,10 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
                     best = mode;
             }
             // A mode beyond the screen grows it first, as xrandr does, within the screen's limits.
-            const ScreenSize before = currentScreenSize();
-            const ScreenSize needed = best ? screenSizeFor(resources, outputInfo->crtc, width, height) : before;
+            const ScreenSize before = currentScreenSize(gDisplay);
+            const ScreenSize needed = best ? screenSizeFor(gDisplay, resources, outputInfo->crtc, crtc->x, crtc->y,
+                                                           width, height, crtc->rotation)
+                                           : before;
             int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
             const bool fits = best && XRRGetScreenSizeRange(gDisplay, root, &minWidth, &minHeight, &maxWidth, &maxHeight) &&
                               needed.width <= maxWidth && needed.height <= maxHeight;
