@@ -62,9 +62,8 @@ uint32_t uploadMipmaps(int width, int height, GLint components, GLenum format, c
     if (id == 0)
         return 0;
     // Tightly packed rows from the first byte, whatever the context holds: GLU reads the unpack
-    // state back and steps through the pixels by it. (Mesa's software driver on an Xorg screen has
-    // been seen to start a context with the row length set to the window's x offset, which made the
-    // upload read past the end of the image.)
+    // state back and steps through the pixels by it. (A context left current by someone else once
+    // held a row length of 800, and the upload read past the end of the image.)
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
