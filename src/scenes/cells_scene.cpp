@@ -59,7 +59,6 @@ void CellsScene::load(const std::string& path)
     float mitoOrbit = 0;
     for (const auto& cell : cells)
         for (float r : cell->mitoRadius) mitoOrbit = std::max(mitoOrbit, r);
-    // The helix sits 7 below the centre at a twentieth of its size; its rungs are 10 wide.
     // The helix sits 7 below the centre at a twentieth of its size, turning about its own axis;
     // its spheres and its rungs (10 wide) reach past the strand points.
     float top = 0, around = 0;
