@@ -15,6 +15,8 @@ packages=(
   # Xorg with the dummy driver: a test server with several RandR outputs and a screen that can
   # grow, which Xvfb (one output) cannot be.
   xserver-xorg-core xserver-xorg-video-dummy
+  # Weston's headless compositor with Xwayland: the X server most Wayland desktops give X programs.
+  weston xwayland
   dpkg-dev file lintian
   # The Windows build: the MinGW-w64 cross compiler (POSIX threads), nasm for libjpeg-turbo's SIMD
   # code and Wine (the loader and its `wine` wrapper) for the tests; dpkg-dev above also serves

@@ -189,6 +189,60 @@ void XServer::kill()
     display_ = nullptr;
 }
 
+WaylandDesktop::WaylandDesktop(int width, int height)
+{
+    char pattern[] = "/tmp/vesiclar-wayland-XXXXXX";
+    if (!mkdtemp(pattern))
+        return;
+    folder_ = pattern;  // also the session's $XDG_RUNTIME_DIR, which must be the user's alone
+    const std::string log = folder_ + "/weston.log";
+    pid_ = fork();
+    if (pid_ == 0) {
+        setpgid(0, 0);  // Weston, its shell's helpers and XWayland end together
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        const std::string size[] = {"--width=" + std::to_string(width), "--height=" + std::to_string(height)};
+        execlp("weston", "weston", "--backend=headless-backend.so", "--use-pixman", size[0].c_str(), size[1].c_str(),
+               "--xwayland", "--socket=wayland-vesiclar", "--no-config", ("--log=" + log).c_str(),
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Weston says which X display it listens on; XWayland itself starts with the first client.
+    const std::string said = "xserver listening on display ";
+    for (int i = 0; i < 300 && name_.empty(); ++i) {
+        const std::string text = readFile(log);
+        const size_t at = text.find(said);
+        const size_t end = at == std::string::npos ? at : text.find('\n', at);
+        if (end != std::string::npos)
+            name_ = text.substr(at + said.size(), end - at - said.size());
+        else
+            sleepSeconds(0.05);
+    }
+    if (name_.empty())
+        return;
+    environment_ = {"WAYLAND_DISPLAY=wayland-vesiclar", "XDG_RUNTIME_DIR=" + folder_};
+    display_ = XOpenDisplay(name_.c_str());
+}
+
+WaylandDesktop::~WaylandDesktop()
+{
+    if (display_)
+        XCloseDisplay(display_);
+    if (pid_ > 0) {
+        ::kill(-pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+    if (!folder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+}
+
 std::vector<pid_t> guardianProcesses(const std::string& display)
 {
     std::vector<pid_t> found;

@@ -39,6 +39,28 @@ private:
     Display* display_ = nullptr;
 };
 
+// A Wayland desktop for X programs: Weston (headless, the default shell) and the XWayland it starts,
+// on a display number Weston picks itself.
+class WaylandDesktop {
+public:
+    WaylandDesktop(int width, int height);
+    ~WaylandDesktop();
+    WaylandDesktop(const WaylandDesktop&) = delete;
+    WaylandDesktop& operator=(const WaylandDesktop&) = delete;
+
+    bool ok() const { return display_ != nullptr; }
+    const std::string& name() const { return name_; }  // XWayland's ":N"
+    Display* display() const { return display_; }
+    // What a program started in the desktop's session has besides $DISPLAY ("NAME=value").
+    const std::vector<std::string>& environment() const { return environment_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string folder_, name_;
+    std::vector<std::string> environment_;
+    Display* display_ = nullptr;
+};
+
 // One run of the program with its own settings and $TMPDIR.
 class Program {
 public:

@@ -19,6 +19,9 @@ bool ownsScreen();
 
 // The process's own connection for XRandR work, opened on first use; null without a display.
 Display* xrandrDisplay();
+// True when the X server is XWayland (a Wayland desktop's X server): its display modes other than
+// the current one are only make-believe for the connection that asked, and it ignores gamma ramps.
+bool underXwayland();
 
 // Installs, once, an X error handler that records errors instead of ending the process: a window
 // the host destroys under us must end the run cleanly, not abort it. A lost connection to the

@@ -205,6 +205,30 @@ Display* xrandrDisplay()
     return gDisplay;
 }
 
+bool underXwayland()
+{
+    static int known = -1;
+    if (known < 0) {
+        Display* display = xrandrDisplay();
+        int opcode = 0, event = 0, error = 0;
+        // Newer servers name themselves through an extension; older ones only by their outputs' names.
+        bool xwayland = display && XQueryExtension(display, "XWAYLAND", &opcode, &event, &error);
+        XRRScreenResources* resources =
+            display && gHasRandr && !xwayland ? XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display))
+                                              : nullptr;
+        for (int i = 0; resources && i < resources->noutput && !xwayland; ++i) {
+            if (XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i])) {
+                xwayland = std::strncmp(info->name, "XWAYLAND", 8) == 0;
+                XRRFreeOutputInfo(info);
+            }
+        }
+        if (resources)
+            XRRFreeScreenResources(resources);
+        known = xwayland ? 1 : 0;
+    }
+    return known == 1;
+}
+
 void putBackMode(Display* display, const SavedMode& mode)
 {
     const Window root = DefaultRootWindow(display);
@@ -255,7 +279,7 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(gDisplay, root);
     if (!resources)
         return false;
-    bool ok = false;
+    bool ok = false, onlyEmulated = false;
     const RROutput output = firstOutput(resources, root);
     XRROutputInfo* outputInfo = output ? XRRGetOutputInfo(gDisplay, resources, output) : nullptr;
     XRRCrtcInfo* crtc = outputInfo ? XRRGetCrtcInfo(gDisplay, resources, outputInfo->crtc) : nullptr;
@@ -263,6 +287,11 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
         const XRRModeInfo* current = findMode(resources, crtc->mode);
         if (current && static_cast<int>(current->width) == width && static_cast<int>(current->height) == height) {
             ok = true;  // already there
+        } else if (linux_detail::underXwayland()) {
+            // XWayland would report any of its modes as set, but only to this connection: the run's
+            // window, made through another, would show at that size in a corner of the unchanged screen.
+            onlyEmulated = true;
+            noteFailure("XWayland only pretends to change it");
         } else {
             // The output's own mode of that size with the best refresh.
             const XRRModeInfo* best = nullptr;
@@ -322,7 +351,7 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
             }
         }
     }
-    if (!ok)
+    if (!ok && !onlyEmulated)
         noteFailure(crtc ? "XRandR offers no such mode on the first output" : "XRandR finds no active output");
     if (crtc)
         XRRFreeCrtcInfo(crtc);

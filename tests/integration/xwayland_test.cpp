@@ -1,0 +1,67 @@
+// The program on a Wayland desktop, where X programs run under XWayland (Weston's here).
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <memory>
+
+#include "x_session.h"
+
+namespace {
+
+constexpr double kStartSeconds = 60;  // the loader's work under a software rasterizer
+
+std::vector<std::string> runSettings(const std::vector<std::string>& more)
+{
+    std::vector<std::string> settings{"UseDesktop=0", "Width=800", "Height=600", "Depth=32", "EnableMusic=0", "VSync=0"};
+    settings.insert(settings.end(), more.begin(), more.end());
+    return settings;
+}
+
+class XwaylandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        desktop = std::make_unique<WaylandDesktop>(1024, 768);
+        ASSERT_TRUE(desktop->ok()) << "Weston with XWayland did not start";
+    }
+
+    // Starts `vesiclar /s` in the desktop's session and waits until its GL set-up is done.
+    std::unique_ptr<Program> startRun(const std::vector<std::string>& settings)
+    {
+        auto program = std::make_unique<Program>(desktop->name(), settings);
+        EXPECT_TRUE(program->start({"/s"}, desktop->environment()));
+        EXPECT_TRUE(program->waitForLog("Load resources", kStartSeconds))
+            << "log:\n" << program->log() << "\nstderr:\n" << program->standardError();
+        return program;
+    }
+
+    static void expectCleanEnd(Program& program)
+    {
+        program.signal(SIGTERM);
+        int status = -1;
+        ASSERT_TRUE(program.waitForExit(10, status));
+        EXPECT_EQ(status, 0);
+    }
+
+    std::unique_ptr<WaylandDesktop> desktop;
+};
+
+// XWayland answers a request for one of its other modes as if it were done, but only to the
+// connection that asked; the run's window, made through another, sat in the top-left corner of
+// the unchanged screen with the desktop around it.
+TEST_F(XwaylandTest, AModeXwaylandOnlyPretendsToSetIsRefusedAndTheRunCoversTheScreen)
+{
+    auto program = startRun(runSettings({"DefGamma=1"}));
+    const std::string log = program->log();
+    EXPECT_NE(log.find("Set resolution: 800x600...done\n"
+                       "Display mode not changed, the run goes on in the current mode "
+                       "(XWayland only pretends to change it)\n"),
+              std::string::npos)
+        << log;
+    const std::vector<Window> windows = windowsNamed(desktop->display(), "Vesiclar");
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windowGeometry(desktop->display(), windows.front()), (WindowGeometry{0, 0, 1024, 768}));
+    expectCleanEnd(*program);
+}
+
+}  // namespace
