@@ -64,4 +64,16 @@ TEST_F(XwaylandTest, AModeXwaylandOnlyPretendsToSetIsRefusedAndTheRunCoversTheSc
     expectCleanEnd(*program);
 }
 
+// XWayland takes a ramp and reads it back, but never shows it: the brightness setting did nothing,
+// and neither the log nor the run knew.
+TEST_F(XwaylandTest, TheGammaRampIsReportedAsNotSetAndLeftAlone)
+{
+    auto program = startRun(runSettings({"DefGamma=0", "Gamma=80"}));
+    EXPECT_NE(program->log().find("Gamma ramp not set, the display keeps its ramp (XWayland ignores gamma ramps)\n"),
+              std::string::npos)
+        << program->log();
+    EXPECT_TRUE(guardianProcesses(desktop->name()).empty()) << "nothing changed, so nothing to guard";
+    expectCleanEnd(*program);
+}
+
 }  // namespace

@@ -379,6 +379,11 @@ bool setGamma(float redExponent, float greenExponent, float blueExponent)
         noteFailure(linux_detail::ownsScreen() ? "no XRandR 1.2 on this display" : "not our own full-screen window");
         return false;
     }
+    // XWayland takes a ramp and reads it back, but the screen never shows it.
+    if (linux_detail::underXwayland()) {
+        noteFailure("XWayland ignores gamma ramps");
+        return false;
+    }
     if (!gGammaSaved)
         readSavedGamma();
     // The guardian holds the ramps to put back before the first one changes.
