@@ -76,4 +76,26 @@ TEST_F(XwaylandTest, TheGammaRampIsReportedAsNotSetAndLeftAlone)
     expectCleanEnd(*program);
 }
 
+// GTK would show the dialog as a Wayland window, where the X selection that keeps a second dialog
+// from opening does not reach: two dialogs, the later one's OK undoing the earlier one's.
+TEST_F(XwaylandTest, TheSettingsDialogIsAnXWindowAndASecondStartShowsNoSecondOne)
+{
+    Program first(desktop->name(), {});
+    ASSERT_TRUE(first.start({}, desktop->environment()));
+    std::string found;
+    for (int i = 0; i < 300 && found.empty() && first.running(); ++i) {
+        found = commandOutput(desktop->name(), {"xdotool", "search", "--name", "^Vesiclar Configuration$"});
+        if (found.empty())
+            sleepSeconds(0.1);
+    }
+    ASSERT_FALSE(found.empty()) << "no X window shows the dialog\nstderr:\n" << first.standardError();
+
+    Program second(desktop->name(), {});
+    ASSERT_TRUE(second.start({}, desktop->environment()));
+    int status = -1;
+    EXPECT_TRUE(second.waitForExit(20, status)) << "a second start opened a second dialog";
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(first.running());
+}
+
 }  // namespace

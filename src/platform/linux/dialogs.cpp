@@ -27,6 +27,9 @@ bool gtkReady()
 {
     static const bool ready = [] {
         const char* display = std::getenv("DISPLAY");
+        // On a Wayland desktop GTK would pick Wayland, where the X selection that keeps a second
+        // dialog from opening, and the X window handed over with /c:HANDLE, do not reach.
+        gdk_set_allowed_backends("x11");
         if (!display || !*display || !gtk_init_check(nullptr, nullptr))
             return false;
         // A click in a slider's channel moves it one page, as the page sizes say, instead of
