@@ -189,7 +189,7 @@ void XServer::kill()
     display_ = nullptr;
 }
 
-WaylandDesktop::WaylandDesktop(int width, int height)
+WaylandDesktop::WaylandDesktop(int width, int height, const XServer* host)
 {
     char pattern[] = "/tmp/vesiclar-wayland-XXXXXX";
     if (!mkdtemp(pattern))
@@ -203,10 +203,13 @@ WaylandDesktop::WaylandDesktop(int width, int height)
         dup2(devnull, 1);
         dup2(devnull, 2);
         setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-        unsetenv("DISPLAY");
+        if (host)
+            setenv("DISPLAY", host->name().c_str(), 1);
+        else
+            unsetenv("DISPLAY");
         unsetenv("WAYLAND_DISPLAY");
         const std::string size[] = {"--width=" + std::to_string(width), "--height=" + std::to_string(height)};
-        execlp("weston", "weston", "--backend=headless-backend.so", "--use-pixman", size[0].c_str(), size[1].c_str(),
+        execlp("weston", "weston", host ? "--backend=x11-backend.so" : "--backend=headless-backend.so", "--use-pixman", size[0].c_str(), size[1].c_str(),
                "--xwayland", "--socket=wayland-vesiclar", "--no-config", ("--log=" + log).c_str(),
                static_cast<char*>(nullptr));
         _exit(127);

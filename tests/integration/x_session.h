@@ -39,11 +39,12 @@ private:
     Display* display_ = nullptr;
 };
 
-// A Wayland desktop for X programs: Weston (headless, the default shell) and the XWayland it starts,
-// on a display number Weston picks itself.
+// A Wayland desktop for X programs: Weston (the default shell) and the XWayland it starts, on a
+// display number Weston picks itself. Headless, or with `host`, in a window on that X server, whose
+// keyboard and pointer (xdotool there) become the desktop's own.
 class WaylandDesktop {
 public:
-    WaylandDesktop(int width, int height);
+    WaylandDesktop(int width, int height, const XServer* host = nullptr);
     ~WaylandDesktop();
     WaylandDesktop(const WaylandDesktop&) = delete;
     WaylandDesktop& operator=(const WaylandDesktop&) = delete;

@@ -58,9 +58,13 @@ TEST_F(XwaylandTest, AModeXwaylandOnlyPretendsToSetIsRefusedAndTheRunCoversTheSc
                        "(XWayland only pretends to change it)\n"),
               std::string::npos)
         << log;
-    const std::vector<Window> windows = windowsNamed(desktop->display(), "Vesiclar");
-    ASSERT_EQ(windows.size(), 1u);
-    EXPECT_EQ(windowGeometry(desktop->display(), windows.front()), (WindowGeometry{0, 0, 1024, 768}));
+    // Shown, and placed by the window manager, which may have framed it: looked for in the whole tree.
+    ASSERT_TRUE(program->waitForLog("Starting main loop...", kStartSeconds));
+    const std::string window = commandOutput(desktop->name(), {"xdotool", "search", "--name", "^Vesiclar$"});
+    ASSERT_FALSE(window.empty());
+    const WindowGeometry geometry = windowGeometry(desktop->display(), std::stoul(window));
+    EXPECT_EQ(geometry.width, 1024);
+    EXPECT_EQ(geometry.height, 768);
     expectCleanEnd(*program);
 }
 
@@ -96,6 +100,38 @@ TEST_F(XwaylandTest, TheSettingsDialogIsAnXWindowAndASecondStartShowsNoSecondOne
     EXPECT_TRUE(second.waitForExit(20, status)) << "a second start opened a second dialog";
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(first.running());
+}
+
+// An override-redirect window never gets the keyboard from the compositor, and XWayland's window
+// manager takes back any focus an X program sets itself: keys went on to the window that had the
+// focus, and only SIGTERM ended the run.
+TEST(XwaylandInputTest, AKeyEndsTheRunThoughAnotherWindowHadTheFocus)
+{
+    XServer host(1024, 768);
+    ASSERT_TRUE(host.ok()) << "Xvfb did not start";
+    WaylandDesktop desktop(1024, 768, &host);
+    ASSERT_TRUE(desktop.ok()) << "Weston with XWayland did not start";
+    Display* d = desktop.display();
+    const Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 200, 200, 0, 0, WhitePixel(d, 0));
+    XMapWindow(d, other);
+    XSync(d, False);
+    Window focus = None;
+    for (int i = 0; i < 100 && focus != other; ++i) {
+        int revert = 0;
+        XGetInputFocus(d, &focus, &revert);
+        if (focus != other)
+            sleepSeconds(0.05);
+    }
+    ASSERT_EQ(focus, other) << "the desktop did not focus a new window";
+
+    Program program(desktop.name(), runSettings({"UseDesktop=1", "DefGamma=1"}));
+    ASSERT_TRUE(program.start({"/s"}, desktop.environment()));
+    ASSERT_TRUE(program.waitForLog("Starting main loop...", kStartSeconds))
+        << "log:\n" << program.log() << "\nstderr:\n" << program.standardError();
+    ASSERT_TRUE(xdotool(host.name(), {"key", "space"}));
+    int status = -1;
+    EXPECT_TRUE(program.waitForExit(10, status)) << "a key did not end the run";
+    EXPECT_EQ(status, 0);
 }
 
 }  // namespace

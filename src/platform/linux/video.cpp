@@ -313,8 +313,13 @@ void* createGlWindow(int x, int y, int width, int height)
         return nullptr;
     // Placed exactly where asked and above everything, as a screen saver's window must be; no
     // window manager decides its size or stacking.
-    SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
-    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
+    // Under XWayland the compositor hands the keyboard only to windows its window manager manages,
+    // and that manager takes back any focus a program sets itself: there the window asks to be
+    // full screen instead, and gets the keyboard as the active window.
+    const bool managed = linux_detail::underXwayland();
+    SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, managed ? "0" : "1");
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
+                         (managed ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     // Colour, depth and stencil bits: the format asked for first, then ever closer fallbacks. A
     // 16-bit screen has no 8-bit channels: there any colour depth (the deepest on offer) beats
     // dropping the depth buffer.
