@@ -187,6 +187,29 @@ TEST_F(RunTest, AKeyStillEndsTheRunAfterAnotherWindowTookTheFocus)
     XSync(d, False);
 }
 
+// Once the run's window went, X handed the keyboard to the root window, and a window manager that
+// does not pick a window itself then (Xfce's) left no window focused: the user's typing after the
+// screen saver went nowhere.
+TEST_F(RunTest, AfterTheRunTheKeyboardGoesBackToTheWindowThatHadIt)
+{
+    Display* d = server->display();
+    const Window editor = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 200, 200, 0, 0, 0);
+    XMapRaised(d, editor);
+    XSync(d, False);
+    XSetInputFocus(d, editor, RevertToPointerRoot, CurrentTime);
+    XSync(d, False);
+
+    auto program = startRun(baseSettings());
+    ASSERT_TRUE(xdotool(server->name(), {"key", "space"}));
+    expectCleanEnd(*program, "a key");
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    EXPECT_EQ(hex(focus), hex(editor));
+    XDestroyWindow(d, editor);
+    XSync(d, False);
+}
+
 TEST_F(RunTest, OnlyTheRunHoldsTheDesktopsScreenSaverOff)
 {
     Display* d = server->display();

@@ -32,6 +32,8 @@ bool gForeign = false;
 Window gGlXWindow = 0;
 bool gGlWindowGone = false;  // destroyed by someone else: SDL must not touch it again
 bool gFocusToTakeBack = false;  // lost to another program since the last frame
+Window gFocusBefore = None;  // the window that had the keyboard before the run took it
+int gFocusBeforeRevert = RevertToParent;
 Display* gGlXDisplay = nullptr;
 std::vector<SDL_Window*> gCovers;
 int gCursorCounter = 0;
@@ -118,6 +120,36 @@ void takeFocusBack()
         return;
     XSetInputFocus(gGlXDisplay, gGlXWindow, RevertToParent, CurrentTime);
     XFlush(gGlXDisplay);
+}
+
+void rememberFocus()
+{
+    gFocusBefore = None;
+    if (!gGlXDisplay)
+        return;
+    Window focus = None;
+    int revert = RevertToParent;
+    XGetInputFocus(gGlXDisplay, &focus, &revert);
+    if (focus != PointerRoot) {
+        gFocusBefore = focus;
+        gFocusBeforeRevert = revert;
+    }
+}
+
+// The keyboard goes back to the window that had it before the run, if that is still on the screen.
+// Left to X, it would fall to the root window once ours went, and a window manager that does not
+// pick a window itself then (Xfce's) would leave none focused.
+void giveFocusBack(Display* display)
+{
+    const Window previous = gFocusBefore;
+    gFocusBefore = None;
+    if (previous == None)
+        return;
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, previous, &attributes) && attributes.map_state == IsViewable)
+        XSetInputFocus(display, previous, gFocusBeforeRevert, CurrentTime);
+    XSync(display, False);
+    linux_detail::takeXError();  // it may have gone between the look and the focus
 }
 
 // A property of someone else's window as it was, to be put back.
@@ -339,6 +371,8 @@ void* createGlWindow(int x, int y, int width, int height)
     }
     if (!adoptGlWindow(window, false))
         return nullptr;
+    // Before the window is shown: SDL gives the keyboard to an override-redirect window it maps.
+    rememberFocus();
     // The window's destruction by someone else must reach the run as a close.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     // The run is the screen saver: another one must not start over it.
@@ -431,6 +465,7 @@ void closeWindow(void* window)
     if (sdlWindow == gGlWindow) {
         destroyGlContext();
         const bool gone = gGlWindowGone;
+        Display* display = gForeign ? nullptr : gGlXDisplay;
         gGlWindow = nullptr;
         gGlXWindow = 0;
         gGlXDisplay = nullptr;
@@ -442,6 +477,8 @@ void closeWindow(void* window)
         if (gone)
             return;
         SDL_SetWindowKeyboardGrab(sdlWindow, SDL_FALSE);
+        if (display)
+            giveFocusBack(display);
     }
     for (auto it = gCovers.begin(); it != gCovers.end(); ++it) {
         if (*it == sdlWindow) {
