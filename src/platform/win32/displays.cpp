@@ -1,6 +1,9 @@
 // Display adapters and modes. The multi-monitor functions are looked up in USER32 at run time and
 // used only when every one of them is there and the virtual screen covers the primary one;
 // otherwise there is no adapter at all.
+#include <array>
+#include <cstring>
+
 #include "platform/platform.h"
 #include "platform/win32/win32_internal.h"
 
@@ -55,6 +58,15 @@ DEVMODEA emptyMode()
     return mode;
 }
 
+// The attached adapters as enumerated: where each lay then, and the device to ask where it lies
+// now. Changing the primary's mode makes the system lay the desktop out again.
+struct EnumeratedAdapter {
+    RECT area{};
+    char device[sizeof DISPLAY_DEVICEA::DeviceName] = {};
+};
+std::array<EnumeratedAdapter, 16> gEnumerated;
+size_t gEnumeratedCount = 0;
+
 }  // namespace
 
 bool displayAdapter(int index, AdapterInfo& out)
@@ -66,6 +78,8 @@ bool displayAdapter(int index, AdapterInfo& out)
     adapter.cb = sizeof adapter;
     if (!f.enumDisplayDevices(nullptr, static_cast<DWORD>(index), &adapter, 0))
         return false;
+    if (index == 0)
+        gEnumeratedCount = 0;
     DISPLAY_DEVICEA monitor{};
     monitor.cb = sizeof monitor;
     f.enumDisplayDevices(adapter.DeviceName, 0, &monitor, 0);
@@ -86,9 +100,34 @@ bool displayAdapter(int index, AdapterInfo& out)
         const LONG left = out.primary ? 0 : out.x, top = out.primary ? 0 : out.y;
         const RECT bounds{left, top, left + out.width, top + out.height};
         out.monitor = f.monitorFromRect(&bounds, MONITOR_DEFAULTTONULL);
+        if (gEnumeratedCount < gEnumerated.size()) {
+            EnumeratedAdapter& known = gEnumerated[gEnumeratedCount++];
+            known.area = {out.x, out.y, out.x + out.width, out.y + out.height};
+            std::memcpy(known.device, adapter.DeviceName, sizeof known.device);
+        }
     }
     return true;
 }
+
+namespace win32_detail {
+
+RECT displayAreaNow(const RECT& enumeratedArea)
+{
+    for (size_t i = 0; i < gEnumeratedCount; ++i) {
+        const EnumeratedAdapter& known = gEnumerated[i];
+        if (!EqualRect(&known.area, &enumeratedArea))
+            continue;
+        DEVMODEA mode = emptyMode();
+        if (!EnumDisplaySettingsA(known.device, ENUM_CURRENT_SETTINGS, &mode) || mode.dmPelsWidth == 0 ||
+            mode.dmPelsHeight == 0)
+            break;
+        return {mode.dmPosition.x, mode.dmPosition.y, mode.dmPosition.x + static_cast<LONG>(mode.dmPelsWidth),
+                mode.dmPosition.y + static_cast<LONG>(mode.dmPelsHeight)};
+    }
+    return enumeratedArea;
+}
+
+}  // namespace win32_detail
 
 bool desktopMode(int& width, int& height, int& bitsPerPixel)
 {

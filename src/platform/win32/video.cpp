@@ -242,7 +242,10 @@ void* createCoverWindow(int x, int y, int width, int height)
 {
     if (width <= 0 || height <= 0 || !registerClasses())
         return nullptr;
-    const HWND window = createRunWindow(kCoverWindowClass, WS_POPUP | WS_VISIBLE, x, y, width, height);
+    // The display's area from the list; shrinking the primary may have moved it since.
+    const RECT area = win32_detail::displayAreaNow({x, y, x + width, y + height});
+    const HWND window = createRunWindow(kCoverWindowClass, WS_POPUP | WS_VISIBLE, area.left, area.top,
+                                        area.right - area.left, area.bottom - area.top);
     if (window)
         ++gCoverWindows;
     else

@@ -26,4 +26,8 @@ HINSTANCE moduleInstance();
 HWND glWindow();
 HDC glDeviceContext();
 
+// Where the adapter that lay over `enumeratedArea` when the adapters were listed lies now; the
+// area itself when no listed adapter lay there.
+RECT displayAreaNow(const RECT& enumeratedArea);
+
 }  // namespace platform::win32_detail
