@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <sstream>
 
 #include "app/settings_store.h"
@@ -195,6 +199,20 @@ TEST_F(SettingsPersistence, GarbageTruncatedAndHugeFilesGiveFactoryValues)
     const double seconds = double(platform::counterTicks() - start) / double(platform::counterFrequency());
     expectFactory(currentSettings);
     EXPECT_LT(seconds, 0.5);
+}
+
+TEST_F(SettingsPersistence, AFifoInTheFilesPlaceGivesFactoryValuesWithoutWaiting)
+{
+    mkdir(folder.file("vesiclar").c_str(), 0700);
+    const std::string fifo = folder.file("vesiclar/settings.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto loading = std::async(std::launch::async, [] { loadSettings(); });
+    const bool waited = loading.wait_for(std::chrono::seconds(5)) == std::future_status::timeout;
+    if (waited)
+        ::close(::open(fifo.c_str(), O_WRONLY));  // a writer lets the stuck open return, so the test can end
+    loading.wait();
+    EXPECT_FALSE(waited) << "loading the settings waited for a writer to the FIFO";
+    expectFactory(currentSettings);
 }
 
 TEST_F(SettingsPersistence, FailedSaveLeavesTheOldFile)
