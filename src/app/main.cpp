@@ -50,6 +50,7 @@ int main(int argc, char** argv)
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
 #endif
+    platform::openClosedStandardStreams();
     if (argc == 2 && std::strcmp(argv[1], platform::kDisplayGuardianOption) == 0)
         return platform::runDisplayGuardian();
 

@@ -396,6 +396,14 @@ void restoreGamma();
 constexpr const char* kDisplayGuardianOption = "--display-guardian";
 int runDisplayGuardian();
 
+// ---- Standard streams (Linux) -------------------------------------------------------------------
+
+// A daemon may start the program with standard input, output or error closed. The files and
+// sockets opened next would take those numbers, and whatever a library then writes to stderr
+// would go into the X connection or the log. Puts /dev/null in each closed one; the Linux entry
+// calls it first.
+void openClosedStandardStreams();
+
 // ---- Stop requests -----------------------------------------------------------------------------
 
 // From now on SIGTERM, SIGINT and SIGHUP only raise a flag that the run's loop polls, so the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -229,6 +230,21 @@ TEST_F(RenderTest, UnwritableFolderFailsWithOneLine)
     const ProgramRun bad = runVesiclar("--render " + folder.file("x") + " --size 12", folder.file("err.txt"));
     EXPECT_NE(bad.status, 0);
     EXPECT_EQ(bad.err.find('\n'), bad.err.size() - 1) << bad.err;
+}
+
+// A daemon may start the program with a standard stream closed. What it prints there must then go
+// nowhere, not into a file it opened in that stream's place (here the log; in a run, with standard
+// error closed, the X connection).
+TEST_F(RenderTest, AClosedStandardOutputLeavesTheLogAlone)
+{
+    const std::string temp = folder.file("temp");
+    ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
+    const std::string command = "TMPDIR=" + temp + " " + VESICLAR_BINARY + " --render " + folder.file("closed") +
+                                " --frames 1 --size 64x48 --settings " + settings(0, false, false) + " >&-";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string log = readFile(temp + "/log.txt");
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log.substr(log.size() - 4), "EXIT") << log.substr(log.size() > 300 ? log.size() - 300 : 0);
 }
 
 TEST_F(RenderTest, CensusCountsEveryPartAndNoPicturesWritesNone)

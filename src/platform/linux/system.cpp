@@ -1,9 +1,11 @@
 // Time, folders, dynamic libraries, message boxes and the web: the small POSIX services.
 #include <SDL.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -78,6 +80,20 @@ std::string tempDirectory()
 }
 
 bool setCurrentDirectory(const std::string& path) { return !path.empty() && chdir(path.c_str()) == 0; }
+
+void openClosedStandardStreams()
+{
+    for (int stream = 0; stream <= 2; ++stream) {
+        if (fcntl(stream, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        // The lowest free number: this stream's, since the ones below it are open by now.
+        const int fd = open("/dev/null", stream == 0 ? O_RDONLY : O_WRONLY);
+        if (fd >= 0 && fd != stream) {
+            dup2(fd, stream);
+            close(fd);
+        }
+    }
+}
 
 void showMessageBox(const std::string& text, const std::string& caption)
 {
