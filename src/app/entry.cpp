@@ -6,6 +6,7 @@
 #include "app/displays.h"
 #include "app/preview.h"
 #include "app/settings_store.h"
+#include "data/log.h"
 #include "data/text_tables.h"
 #include "platform/platform.h"
 #include "ui/settings_dialog.h"
@@ -27,7 +28,10 @@ int32_t startUp(ScreensaverApp& app, const std::string& commandLine)
         }
     }
     rebuildDefaultSettings();
-    platform::setCurrentDirectory(platform::tempDirectory());
+    // Without a private folder to move to, log.txt would be written wherever the program was
+    // started, over any file of that name there.
+    if (!platform::setCurrentDirectory(platform::tempDirectory()))
+        Log::withoutFile();
     return app.mode;
 }
 
@@ -64,8 +68,11 @@ int dispatchMode(ScreensaverApp& app, const RunTarget& target)
         // Not one frame shown: the window could not be made (no OpenGL on this display, or the
         // host's window is not there). Ending quietly would look like a run that went well.
         if (platform::presentedFrames() == 0) {
-            std::fprintf(stderr, "vesiclar: no OpenGL window could be made (see log.txt in %s)\n",
-                         platform::tempDirectory().c_str());
+            if (Log::instance().isOpen())
+                std::fprintf(stderr, "vesiclar: no OpenGL window could be made (see log.txt in %s)\n",
+                             platform::tempDirectory().c_str());
+            else
+                std::fprintf(stderr, "vesiclar: no OpenGL window could be made\n");
             return 1;
         }
         return 0;

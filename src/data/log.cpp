@@ -14,12 +14,20 @@ Log* gLog = nullptr;
 Log& Log::instance()
 {
     if (!gLog)
-        gLog = new Log();
+        gLog = new Log(true);
     return *gLog;
 }
 
-Log::Log()
+void Log::withoutFile()
 {
+    if (!gLog)
+        gLog = new Log(false);
+}
+
+Log::Log(bool withFile)
+{
+    if (!withFile)
+        return;
 #ifdef _WIN32
     // Text mode: every line ends in CR LF, as Windows tools expect. The temporary folder is the
     // user's own there.

@@ -9,6 +9,9 @@
 class Log {
 public:
     static Log& instance();
+    // For a process with no folder of its own to keep the log in: the log is made without a file and
+    // every write goes nowhere. Has no effect once instance() has made the log.
+    static void withoutFile();
     virtual ~Log();
 
     Log& write(const std::string& text);
@@ -23,7 +26,7 @@ public:
     bool isOpen() const { return file_ != nullptr; }
 
 private:
-    Log();
+    explicit Log(bool withFile);
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 

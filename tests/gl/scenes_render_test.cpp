@@ -5,9 +5,11 @@
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -245,6 +247,40 @@ TEST_F(RenderTest, AClosedStandardOutputLeavesTheLogAlone)
     const std::string log = readFile(temp + "/log.txt");
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ(log.substr(log.size() - 4), "EXIT") << log.substr(log.size() > 300 ? log.size() - 300 : 0);
+}
+
+// With no private temporary folder to move into (another user has taken /tmp/vesiclar-UID, or
+// $TMPDIR is a folder the user may not enter), the log must not land where the program was started,
+// over a file of the user's own there.
+TEST_F(RenderTest, WithoutATemporaryFolderNoLogIsWrittenWhereTheProgramStarted)
+{
+    const std::string start = folder.file("start");
+    ASSERT_EQ(mkdir(start.c_str(), 0700), 0);
+    const std::string notes = "the user's own notes\n";
+    std::ofstream(start + "/log.txt") << notes;
+    const std::string program = start + "/vesiclar";
+    std::filesystem::copy_file(VESICLAR_BINARY, program);  // reachable by the user below wherever the build is
+    std::string command = "cd " + start + " && env -u TMPDIR -u XDG_RUNTIME_DIR HOME=" + start + " ";
+    std::string taken;
+    if (geteuid() == 0) {
+        // Root may enter any folder: run as a spare user whose own folder root has taken.
+        const uid_t user = 2000000000u + static_cast<uid_t>(getpid());
+        taken = "/tmp/vesiclar-" + std::to_string(user);
+        ASSERT_EQ(mkdir(taken.c_str(), 0700), 0);
+        for (const std::string& path : {folder.path(), start, start + "/log.txt", program})
+            ASSERT_EQ(chown(path.c_str(), user, user), 0);
+        command += "setpriv --reuid=" + std::to_string(user) + " --regid=" + std::to_string(user) + " --clear-groups ";
+    } else {
+        const std::string locked = start + "/locked";
+        ASSERT_EQ(mkdir(locked.c_str(), 0600), 0);
+        command += "TMPDIR=" + locked + " ";
+    }
+    command += program + " --render " + start + "/frames --frames 1 --size 64x48 >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    if (!taken.empty())
+        rmdir(taken.c_str());
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(readFile(start + "/log.txt") == notes) << "the log was written over log.txt where the program started";
 }
 
 TEST_F(RenderTest, CensusCountsEveryPartAndNoPicturesWritesNone)
