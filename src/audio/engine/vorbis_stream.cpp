@@ -80,6 +80,8 @@ bool VorbisStream::open(const uint8_t* data, size_t size, int outputRate, uint32
     channels_ = first->channels;
     rate_ = first->rate;
     converting_ = channels_ != 2 || rate_ != outputRate;
+    // A stream with no samples at all cannot loop.
+    canLoop_ = ov_pcm_total(&file_, -1) > 0;
     if (converting_) {
         if (!converter_.setup(channels_, static_cast<int>(rate_), outputRate)) {
             close();
@@ -101,6 +103,7 @@ void VorbisStream::close()
         ov_clear(&file_);
     isOpen_ = false;
     converting_ = false;
+    canLoop_ = false;
     converter_.clear();
     begin_ = end_ = 0;
     ended_ = true;
@@ -150,8 +153,7 @@ bool VorbisStream::decodeMore(bool looping)
     const int room = static_cast<int>(std::min<size_t>((buffer_.size() - end_) / 2, kChunkFrames));
     if (room <= 0)
         return false;
-    // A stream with no samples at all cannot loop.
-    const bool loops = looping && ov_pcm_total(&file_, -1) > 0;
+    const bool loops = looping && canLoop_;
     const int got = decodeChunk(buffer_.data() + end_, room, loops);
     if (got > 0) {
         end_ += static_cast<size_t>(got) * 2;

@@ -51,6 +51,7 @@ private:
     int channels_ = 0;
     long rate_ = 0;
     bool converting_ = false;               // the file is not already stereo at the output rate
+    bool canLoop_ = false;                  // the file has samples to start again from
     SampleConverter converter_;
     std::vector<int16_t> buffer_;           // decoded stereo frames waiting to be played
     size_t begin_ = 0, end_ = 0;            // in samples
