@@ -1,5 +1,7 @@
 #include "app/scene_timing.h"
 
+#include "math/rotation.h"
+
 float trackRate(uint8_t sceneSet)
 {
     switch (sceneSet) {
@@ -9,12 +11,7 @@ float trackRate(uint8_t sceneSet)
     }
 }
 
-float advanceEnvAngle(float envAngle, float dt)
-{
-    envAngle += dt * 25.0f;
-    if (envAngle > 360.0f) envAngle -= 360.0f;
-    return envAngle;
-}
+float advanceEnvAngle(float envAngle, float dt) { return advanceAngle(envAngle, dt * 25.0f); }
 
 void FrameRateCounter::addFrame(float dt)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 #include "math/vector3.h"
 
 // A 3 x 3 matrix acting on column vectors, rows first.
@@ -46,3 +48,15 @@ Vector3 rotateAboutPivot(const Vector3& p, const Vector3& axis, const Vector3& p
 
 constexpr float kPi = 3.14159265358979323846f;
 constexpr float degreesToRadians(float d) { return d * (kPi / 180.0f); }
+
+// Adds step degrees and wraps once past 360 (exactly 360 stays). Only a stall (a machine asleep or
+// paused for hours) gets an angle past ten turns: worked off a turn a frame from millions of
+// degrees, where a float cannot hold one frame's turn, the spin would stutter or stand still for
+// minutes, so it is reduced at once.
+inline float advanceAngle(float angle, float step)
+{
+    angle += step;
+    if (angle > 360.0f) angle -= 360.0f;
+    if (angle > 3600.0f) angle = std::fmod(angle, 360.0f);
+    return angle;
+}

@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "math/rotation.h"
 #include "math/vector3.h"
 
 class VertexAnimTrack;
@@ -75,11 +76,3 @@ void advanceCells(const CellList& cells, float dt);
 
 // New random colour for every cell, components in [0.3, 1].
 void recolourCells(const CellList& cells);
-
-// Adds step degrees and wraps once past 360 (exactly 360 stays).
-inline float advanceAngle(float angle, float step)
-{
-    angle += step;
-    if (angle > 360.0f) angle -= 360.0f;
-    return angle;
-}

@@ -334,9 +334,7 @@ void DnaHelix::startFlight(size_t i)
 void DnaHelix::update(float dt)
 {
     time += dt;
-    spin += kSpinRate * dt;
-    if (spin > 360.0f)
-        spin -= 360.0f;
+    spin = advanceAngle(spin, kSpinRate * dt);
     if (!moleculeLoaded)
         return;
 
@@ -364,11 +362,8 @@ void DnaHelix::update(float dt)
         flyPosB[i] = firstHalf ? hermite(startB, flyControlB[i], zero, middleB, s) : hermite(flyControlB[i], endB, middleB, zero, s - 1.0f);
     }
 
-    for (size_t k = 0; k < debrisAngle1.size(); ++k) {
-        debrisAngle1[k] += dt * debrisSpeed[k];
-        if (debrisAngle1[k] > 360.0f)
-            debrisAngle1[k] -= 360.0f;
-    }
+    for (size_t k = 0; k < debrisAngle1.size(); ++k)
+        debrisAngle1[k] = advanceAngle(debrisAngle1[k], dt * debrisSpeed[k]);
 }
 
 void DnaHelix::reset()
