@@ -256,6 +256,26 @@ TEST_F(RunTest, ARunThatCannotMakeItsWindowSaysSoAndExitsWithStatusOne)
     EXPECT_NE(log.find("Create window...\nNo window could be made"), std::string::npos) << log;
 }
 
+TEST_F(RunTest, AHostWindowThatIsGoneOrIsNoWindowIsRefusedWithoutACrash)
+{
+    // Ids a live client handed out: a preview pane closed before its hack started, and a pixmap.
+    Display* d = server->display();
+    const Window gone = makeHostWindow(320, 240);
+    XDestroyWindow(d, gone);
+    const Pixmap pixmap = XCreatePixmap(d, DefaultRootWindow(d), 64, 64, static_cast<unsigned>(DefaultDepth(d, 0)));
+    XSync(d, False);
+    for (const XID id : {gone, pixmap}) {
+        Program program(server->name(), baseSettings());
+        ASSERT_TRUE(program.start({"-window-id", hex(id)}));
+        int status = -1;
+        ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
+        EXPECT_EQ(status, 1) << (id == gone ? "a destroyed window" : "a pixmap");
+        EXPECT_NE(program.standardError().find("OpenGL window"), std::string::npos) << program.standardError();
+        EXPECT_NE(program.log().find("No window could be made"), std::string::npos) << program.log();
+    }
+    XFreePixmap(d, pixmap);
+}
+
 TEST_F(RunTest, MouseTravelBeyondSevenEndsTheRunOnlyWithMouseExit)
 {
     const auto mouseExit = with(baseSettings(), {"MouseExit=1"});

@@ -220,6 +220,17 @@ void putBack(Display* display, Window window, const KeptProperty& kept)
     XFlush(display);
 }
 
+// SDL reads a foreign window's attributes without checking that the read worked, and on a window
+// that is not there it goes on with whatever was on the stack: the run crashed instead of failing.
+bool isWindow(Display* display, Window window)
+{
+    linux_detail::takeXError();
+    XWindowAttributes attributes{};
+    const bool there = XGetWindowAttributes(display, window, &attributes) != 0;
+    linux_detail::takeXError();
+    return there;
+}
+
 bool isSystemKey(const SDL_Keysym& key)
 {
     return (key.mod & KMOD_ALT) != 0 || key.sym == SDLK_LALT || key.sym == SDLK_RALT || key.sym == SDLK_F10;
@@ -392,6 +403,10 @@ void* attachGlWindow(uint64_t nativeWindow)
     Window target = static_cast<Window>(nativeWindow);
     if (target == 0)
         target = visibleRoot(probe, DefaultRootWindow(probe));
+    if (!isWindow(probe, target)) {
+        noteFailure("the host's window is not there");
+        return nullptr;
+    }
     // SDL marks every window it adopts as a drop target and never takes the mark back: on the
     // root it would outlive the run. The window keeps what its owner gave it.
     const KeptProperty dropMark = keepProperty(probe, target, "XdndAware");
@@ -405,6 +420,12 @@ void* attachGlWindow(uint64_t nativeWindow)
     // Through SDL's own connection, so that it lands after SDL's mark.
     if (nativeHandles(window, sdlDisplay, sdlWindow))
         putBack(sdlDisplay, sdlWindow, dropMark);
+    // The host may have destroyed it meanwhile; the GL context is where SDL would trip over that.
+    if (sdlDisplay && !isWindow(sdlDisplay, sdlWindow)) {
+        noteFailure("the host's window is not there");
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
     if (!adoptGlWindow(window, true))
         return nullptr;
     if (gGlXDisplay) {
