@@ -12,8 +12,6 @@ namespace {
 
 constexpr size_t kStride = 8;  // floats per vertex: position, normal, texture coordinate
 
-bool buffers() { return glext::vboAvailable; }
-
 const void* offsetOf(size_t bytes) { return reinterpret_cast<const void*>(bytes); }
 
 }  // namespace
@@ -70,17 +68,20 @@ bool MeshBatch::build(const MeshData& mesh, uint32_t copies)
     facing_.assign(size_t(copies) * indexCount_, 0);
     facingCount_ = 0;
 
-    if (buffers()) {
+    buffered_ = false;
+    if (glext::vboAvailable) {
         GLuint names[2] = {0, 0};
         glext::glGenBuffersARB(2, names);
         vertexBuffer_ = names[0];
         colourBuffer_ = names[1];
-        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
-        glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertices_.size() * sizeof(float)),
-                               vertices_.data(), GL_DYNAMIC_DRAW_ARB);
-        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, colourBuffer_);
-        glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(colours_.size() * sizeof(float)),
-                               colours_.data(), GL_DYNAMIC_DRAW_ARB);
+        // Buffers the driver has no room for would draw nothing: the copies stay in client memory.
+        buffered_ = vertexBuffer_ && colourBuffer_ &&
+                    glext::loadBuffer(GL_ARRAY_BUFFER_ARB, vertexBuffer_,
+                                      static_cast<GLsizeiptrARB>(vertices_.size() * sizeof(float)), vertices_.data(),
+                                      GL_DYNAMIC_DRAW_ARB) &&
+                    glext::loadBuffer(GL_ARRAY_BUFFER_ARB, colourBuffer_,
+                                      static_cast<GLsizeiptrARB>(colours_.size() * sizeof(float)), colours_.data(),
+                                      GL_DYNAMIC_DRAW_ARB);
         glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     }
     return true;
@@ -123,7 +124,7 @@ void MeshBatch::setAlpha(uint32_t k, float alpha)
 
 void MeshBatch::upload(uint32_t first, uint32_t count)
 {
-    if (!buffers() || count == 0) return;
+    if (!buffered_ || count == 0) return;
     const size_t vertexFloats = base_.size();
     glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
     glext::glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLintptrARB>(first * vertexFloats * sizeof(float)),
@@ -134,7 +135,7 @@ void MeshBatch::upload(uint32_t first, uint32_t count)
 
 void MeshBatch::uploadColours(uint32_t first, uint32_t count)
 {
-    if (!buffers() || count == 0) return;
+    if (!buffered_ || count == 0) return;
     const size_t colourFloats = size_t(vertexCount_) * 4;
     glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, colourBuffer_);
     glext::glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLintptrARB>(first * colourFloats * sizeof(float)),
@@ -153,7 +154,7 @@ void MeshBatch::bindArrays(bool colours) const
     else
         glDisableClientState(GL_COLOR_ARRAY);
     const GLsizei stride = kStride * sizeof(float);
-    if (buffers()) {
+    if (buffered_) {
         glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer_);
         glVertexPointer(3, GL_FLOAT, stride, offsetOf(0));
         glNormalPointer(GL_FLOAT, stride, offsetOf(3 * sizeof(float)));
@@ -232,5 +233,5 @@ void MeshBatch::drawFacing()
 void MeshBatch::unbindArrays() const
 {
     glDisableClientState(GL_COLOR_ARRAY);
-    if (buffers()) glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    if (buffered_) glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
 }

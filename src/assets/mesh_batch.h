@@ -75,4 +75,5 @@ private:
     WindowCorners corners_;              // the copy being picked from, in the window
     uint32_t vertexBuffer_ = 0;
     uint32_t colourBuffer_ = 0;
+    bool buffered_ = false;              // the copies live in the two buffers, else in client memory
 };

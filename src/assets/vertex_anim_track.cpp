@@ -15,9 +15,14 @@ bool VertexAnimTrack::createBuffer()
     if (name == 0)
         return false;
     vertexBuffer = name;
-    glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
-    glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(interleaved.size() * sizeof(float)),
-                           interleaved.data(), GL_STREAM_DRAW_ARB);
+    if (!glext::loadBuffer(GL_ARRAY_BUFFER_ARB, vertexBuffer,
+                           static_cast<GLsizeiptrARB>(interleaved.size() * sizeof(float)), interleaved.data(),
+                           GL_STREAM_DRAW_ARB)) {
+        // The body is drawn from client memory; the empty name costs nothing.
+        vertexBuffer = 0;
+        glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+        Log::instance().write("out of memory, drawn from client memory ...");
+    }
     return true;
 }
 

@@ -45,6 +45,16 @@ bool resolveBufferObjects()
     return vboAvailable;
 }
 
+bool loadBuffer(GLenum target, GLuint name, GLsizeiptrARB size, const void* data, GLenum usage)
+{
+    // Errors left by earlier calls must not be taken for this upload's (bounded: a lost context may
+    // keep answering one).
+    for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {}
+    glBindBufferARB(target, name);
+    glBufferDataARB(target, size, data, usage);
+    return glGetError() == GL_NO_ERROR;
+}
+
 }  // namespace glext
 
 float gammaExponent(int32_t gamma)

@@ -36,6 +36,10 @@ extern bool (*swapIntervalEXT)(int interval);
 // when all four resolved and the driver makes a buffer name.
 bool resolveBufferObjects();
 
+// Binds buffer name to target and loads size bytes into it. False when GL could not keep them (out
+// of memory): the buffer is then without storage, and drawing from it would show nothing.
+bool loadBuffer(GLenum target, GLuint name, GLsizeiptrARB size, const void* data, GLenum usage);
+
 }  // namespace glext
 
 // The exponent of the gamma ramp for the brightness setting (0..100, 50 neutral):

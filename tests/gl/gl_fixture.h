@@ -10,6 +10,7 @@
 
 #include "platform/headless/headless_gl.h"
 #include "render/gl.h"
+#include "render/gl_setup.h"
 
 // Every GL test gets a fresh headless context of its own; a failure to make one fails the test.
 class GlTest : public ::testing::Test {
@@ -48,3 +49,23 @@ inline std::string logText()
     s << in.rdbuf();
     return s.str();
 }
+
+// While it lives, every buffer upload fails as on a driver out of memory: the buffer keeps no
+// storage and GL reports GL_OUT_OF_MEMORY.
+class RefusedBufferUploads {
+public:
+    RefusedBufferUploads() : real_(glext::glBufferDataARB) { realUpload() = real_, glext::glBufferDataARB = refuse; }
+    ~RefusedBufferUploads() { glext::glBufferDataARB = real_; }
+
+private:
+    static PFNGLBUFFERDATAARBPROC& realUpload()
+    {
+        static PFNGLBUFFERDATAARBPROC real = nullptr;
+        return real;
+    }
+    static void APIENTRY refuse(GLenum target, GLsizeiptrARB, const void*, GLenum usage)
+    {
+        realUpload()(target, GLsizeiptrARB(1) << 46, nullptr, usage);
+    }
+    PFNGLBUFFERDATAARBPROC real_;
+};

@@ -277,3 +277,50 @@ TEST_F(MeshGlTest, BatchPicksWhatTheListWouldDraw)
     }
     glext::resolveBufferObjects();
 }
+
+// A driver that cannot find room for a batch's buffers: the copies are drawn from client memory
+// instead of from empty buffers (nothing on the screen).
+TEST_F(MeshGlTest, BatchWhoseUploadIsRefusedForWantOfMemoryDrawsFromClientMemory)
+{
+    currentSettings = {};
+    currentSettings.DefGamma = true;
+    initGl();
+    ASSERT_TRUE(glext::vboAvailable);
+    const MeshData sphere = oddSphere();
+    glEnable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0.1f, -0.05f, -3.0f);
+    const auto drawn = [&](MeshBatch& batch) {
+        batch.placeAt(1, {0.25f, 0, 0});
+        batch.setColour(1, {0.2f, 0.9f, 0.4f}, 1);
+        batch.upload(0, 2);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        batch.bindArrays();
+        batch.addFacing(0, {-0.1f, 0.05f, 3.0f});
+        batch.addFacing(1, Vector3(-0.1f, 0.05f, 3.0f) - Vector3(0.25f, 0, 0));
+        batch.drawFacing();
+        batch.unbindArrays();
+        return gl.readPixels();
+    };
+    glext::vboAvailable = false;
+    MeshBatch inClientMemory;
+    ASSERT_TRUE(inClientMemory.build(sphere, 2));
+    const auto expected = drawn(inClientMemory);
+    glext::vboAvailable = true;
+
+    MeshBatch refused;
+    {
+        RefusedBufferUploads outOfMemory;
+        ASSERT_TRUE(refused.build(sphere, 2));
+    }
+    EXPECT_EQ(drawn(refused), expected);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    size_t lit = 0;
+    for (size_t i = 0; i < expected.size(); i += 4)
+        lit += expected[i + 1] > 20;
+    EXPECT_GT(lit, 100u);
+}

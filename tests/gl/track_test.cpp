@@ -263,6 +263,33 @@ TEST_F(TrackGlTest, BufferObjectAndClientArraysDrawTheSameImage)
     EXPECT_NE(draw(withBuffer), fromBuffer);
 }
 
+// A driver that cannot find room for the buffer: the body is drawn from client memory instead of
+// from an empty buffer (nothing on the screen).
+TEST_F(TrackGlTest, AnUploadRefusedForWantOfMemoryDrawsFromClientMemory)
+{
+    const auto bytes = trackBytes(sphereTrack(3));
+    glext::vboAvailable = false;
+    VertexAnimTrack withArrays;
+    ASSERT_TRUE(withArrays.loadBytes("animation\\cell.trk", bytes));
+    glext::vboAvailable = true;
+
+    VertexAnimTrack refused;
+    const size_t logStart = logText().size();
+    {
+        RefusedBufferUploads outOfMemory;
+        ASSERT_TRUE(refused.loadBytes("animation\\cell.trk", bytes));
+    }
+    EXPECT_EQ(logText().substr(logStart), "Load vertex animation track <animation\\cell.trk> ... Create vertex buffer "
+                                          "object ...out of memory, drawn from client memory ...done\n");
+    EXPECT_EQ(refused.vertexBuffer, 0u);
+    for (float dt : {0.0f, 4.3f}) {
+        refused.advance(dt);
+        withArrays.advance(dt);
+    }
+    EXPECT_EQ(draw(refused), draw(withArrays));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 TEST_F(TrackGlTest, FailedLoadsDrawNothing)
 {
     auto bytes = trackBytes(sphereTrack(1));
