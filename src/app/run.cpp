@@ -186,6 +186,14 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
         restoreScreen(hosted, 1);
         return 0;
     }
+    // A context made current that answers nothing (an indirect one whose server side is broken)
+    // would show a black screen until a key, every asset failing to load, with no word why.
+    if (gMainWindow && !glContextAnswers()) {
+        logFailure(log, "\nThe OpenGL context gives no version: nothing can be drawn");
+        closeAllWindows(app);
+        restoreScreen(hosted, 1);
+        return 0;
+    }
     log.done();
     if (!gMainWindow) {
         restoreScreen(hosted, 1);

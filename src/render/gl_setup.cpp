@@ -78,11 +78,18 @@ std::string glText(GLenum name)
 
 }  // namespace
 
+bool glContextAnswers()
+{
+    // An indirect context whose server side is broken answers with an empty string.
+    const auto* version = glGetString(GL_VERSION);
+    return version && *version;
+}
+
 bool initGl()
 {
     Log& log = Log::instance();
     log.section("Initialize OpenGL");
-    const bool haveContext = glGetString(GL_VERSION) != nullptr;
+    const bool haveContext = glContextAnswers();
     log.write("Vendor: " + glText(GL_VENDOR) + "\n");
     log.write("Videocard: " + glText(GL_RENDERER) + "\n");
     log.write("OpenGL version " + glText(GL_VERSION) + "\n");

@@ -47,6 +47,10 @@ bool loadBuffer(GLenum target, GLuint name, GLsizeiptrARB size, const void* data
 // as the nearest end, so a damaged setting cannot produce a wild ramp.
 float gammaExponent(int32_t gamma);
 
+// Whether a current context answers at all: one that gives no GL_VERSION (or an empty one) draws
+// nothing either.
+bool glContextAnswers();
+
 // Puts the current context into the start state every drawing step assumes, resolves the
 // optional entry points, applies VSync and, unless DefGamma is on, the gamma setting; logs each
 // step. Call once with the context current and its GlContextServices installed. False only when

@@ -452,6 +452,44 @@ TEST_F(SixteenBitRunTest, TheRunDrawsTheSceneAndEndsOnAKey)
     expectCleanEnd(*program, "a key");
 }
 
+// Indirect rendering, as over ssh -X: the context is the X server's. Where that context answers
+// nothing (this Xvfb's does not), the run must say so and end, not show a black screen until a key.
+class IndirectRunTest : public RunTest {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<XServer>(800, 600, XServerKind::XvfbIndirect);
+        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+    }
+};
+
+TEST_F(IndirectRunTest, TheSceneIsDrawnOrTheRunSaysItCannot)
+{
+    Program program(server->name(), with(baseSettings(), {"Detail=0"}));
+    ASSERT_TRUE(program.start({"/s"}, {"LIBGL_ALWAYS_INDIRECT=1"}));
+    if (!program.waitForLog(kMainLoop, kStartSeconds)) {
+        int status = -1;
+        ASSERT_TRUE(program.waitForExit(kEndSeconds, status)) << "neither the loop nor an end:\n" << program.log();
+        EXPECT_EQ(status, 1);
+        const std::string error = program.standardError();
+        EXPECT_NE(error.find("OpenGL window"), std::string::npos) << error;
+        const std::string log = program.log();
+        EXPECT_TRUE(log.find("Create window...\nNo window could be made") != std::string::npos ||
+                    log.find("Create window...\nThe OpenGL context gives no version") != std::string::npos)
+            << log;
+        return;
+    }
+    sleepSeconds(1);
+    Display* d = server->display();
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels = windowPixels(d, DefaultRootWindow(d), width, height);
+    ASSERT_EQ(pixels.size(), 800u * 600u);
+    std::sort(pixels.begin(), pixels.end());
+    EXPECT_GT(std::unique(pixels.begin(), pixels.end()) - pixels.begin(), 100) << "a picture, not a black screen";
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(program, "a key");
+}
+
 TEST_F(RunTest, HostWindowGetsFramesIgnoresInputAndEndsPromptlyOnSigterm)
 {
     Display* d = server->display();

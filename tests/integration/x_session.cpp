@@ -145,6 +145,9 @@ XServer::XServer(int width, int height, XServerKind kind)
             // Composite would add a 32-bit visual beside the 16-bit ones.
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                    "-noreset", "-extension", "Composite", static_cast<char*>(nullptr));
+        else if (kind == XServerKind::XvfbIndirect)
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+                   "-noreset", "+iglx", static_cast<char*>(nullptr));
         else
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                    "-noreset", static_cast<char*>(nullptr));
