@@ -1,6 +1,7 @@
 // The run's windows on Win32: the "MyWindow" GL window with its WGL context, black "FakeMonitor"
 // cover windows, the message queue as events, the cursor and presentation.
 #include <array>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/platform_common.h"
@@ -82,10 +83,18 @@ bool glSwapInterval(int interval) { return gSwapIntervalEXT && gSwapIntervalEXT(
 void makeContext(HWND window)
 {
     gDeviceContext = GetDC(window);
-    setPixelFormat(gDeviceContext);
+    const bool formatSet = setPixelFormat(gDeviceContext);
     gContext = wglCreateContext(gDeviceContext);
-    if (!gContext || !wglMakeCurrent(gDeviceContext, gContext))
+    if (!gContext || !wglMakeCurrent(gDeviceContext, gContext)) {
+        const DWORD error = GetLastError();
+        const char* step = gContext ? "wglMakeCurrent" : "wglCreateContext";
+        if (gContext)
+            wglDeleteContext(gContext);
+        gContext = nullptr;
+        noteFailure(std::string("no OpenGL context: ") + (formatSet ? "" : "no pixel format could be set, ") + step +
+                    " failed (error " + std::to_string(error) + ")");
         return;
+    }
     // Through the same screen as GL's entry points: some drivers answer 1, 2, 3 or -1 for "none".
     gSwapIntervalEXT = reinterpret_cast<BOOL(WINAPI*)(int)>(glProcAddress("wglSwapIntervalEXT"));
     GlContextServices services;
@@ -233,6 +242,12 @@ void* createGlWindow(int x, int y, int width, int height)
         return nullptr;
     }
     gGlWindow = window;
+    // No context, nothing can be drawn: a black window that stays up until a key would only hide
+    // that (the reason is noted for the log).
+    if (!gContext) {
+        closeWindow(window);
+        return nullptr;
+    }
     return window;
 }
 
