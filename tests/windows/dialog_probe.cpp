@@ -4,7 +4,8 @@
 //   dialog_probe.exe CAPTION       one line per control; exit code 1 when no such dialog is open
 //
 // Lines: "<id> <kind> enabled=<0|1> [checked=<0|1>] [position=<n>] [selected=<entry>] [entries=<n>]
-// fits=<0|1> text=<text>", the text in UTF-8 with "&" marking the access key as the control has it.
+// box=<left>,<top>,<right>,<bottom> fits=<0|1> text=<text>", the box in the dialog's client area, the
+// text in UTF-8 with "&" marking the access key as the control has it.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -96,6 +97,12 @@ BOOL CALLBACK describe(HWND control, LPARAM)
         line += " selected=" + (selected == CB_ERR ? std::string("none") : utf8(entry));
         line += " entries=" + std::to_string(SendMessageW(control, CB_GETCOUNT, 0, 0));
     }
+    // Where the control lies in the dialog's client area: left, top, right, bottom.
+    RECT box{};
+    GetWindowRect(control, &box);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+    line += " box=" + std::to_string(box.left) + "," + std::to_string(box.top) + "," + std::to_string(box.right) + "," +
+            std::to_string(box.bottom);
     const bool image = kind == L"Static" && (style & SS_TYPEMASK) == SS_BITMAP;
     line += std::string(" fits=") + (image || textFits(control, kind, style, text) ? "1" : "0");
     line += " text=" + (image ? std::string() : utf8(text));

@@ -3,8 +3,8 @@
 # driven from the keyboard as a user drives them and read back with dialog_probe.exe. An access
 # key ticks a box and Enter saves the seventeen values; Escape writes nothing; Restore Defaults
 # puts the factory values back in the controls; the about box opens from the dialog and closes on
-# Escape; every label fits its control at the template's size; a second start while the dialog is
-# open shows no second one.
+# Escape; every label fits its control at the template's size; the picture fills its panel, also on a
+# display scaled to 150 %; a second start while the dialog is open shows no second one.
 #
 #   dialog_test.sh SESSION_STATE VESICLAR_SCR DIALOG_PROBE
 #
@@ -25,7 +25,13 @@ settings='Vesiclar Configuration'
 # Wine draws the title bar itself, as Windows does (the server has no window manager).
 x11='HKCU\Software\Wine\X11 Driver'
 wine reg add "$x11" /v Decorated /d N /f >/dev/null 2>&1
-trap 'wine reg delete "$x11" /v Decorated /f >/dev/null 2>&1' EXIT
+# The display's scale, which Wine reads when its server starts (case 5 changes it).
+desktop='HKCU\Control Panel\Desktop'
+unscale() {
+  wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
+  wineserver -k 2>/dev/null
+}
+trap 'wine reg delete "$x11" /v Decorated /f >/dev/null 2>&1; [ -z "${scaled:-}" ] || unscale' EXIT
 
 shown() { xdotool search --name "^$1\$" >/dev/null 2>&1; }
 wait_shown() {
@@ -61,6 +67,14 @@ press() {  # the access key the control shows (the letter after "&"), with Alt
 all_fit() {  # every control of the dump in $1
   ! grep ' fits=0' "$1"
 }
+box_of() { grep "^$2 " "$1" | sed -n 's/.* box=\([-0-9,]*\) .*/\1/p'; }
+picture_fills() {  # in the dump $1 the picture spans most of the sound group's width, above that group
+  local pl pt pr pb gl gt gr gb
+  IFS=, read -r pl pt pr pb <<<"$(box_of "$1" '-1 Static')"
+  IFS=, read -r gl gt gr gb <<<"$(box_of "$1" 1076)"
+  [ $(((pr - pl) * 4)) -ge $(((gr - gl) * 3)) ] && [ "$pb" -le "$gt" ] ||
+    { echo "   picture $pl,$pt,$pr,$pb; sound group $gl,$gt,$gr,$gb"; return 1; }
+}
 screenshot() {  # caption file: the window cut out of a root-window grab
   [ -n "${VESICLAR_SCREENSHOT_DIR:-}" ] || return 0
   local x y w h
@@ -85,6 +99,7 @@ wine reg delete "$key" /f >/dev/null 2>&1
 open_dialog
 controls "$settings" >"$work/factory.txt"
 check "every label of the settings dialog fits its control" all_fit "$work/factory.txt"
+check "the picture fills its panel" picture_fills "$work/factory.txt"
 check "Show FPS starts clear" unchecked 1027
 screenshot "$settings" settings-dialog-windows.png
 press 1027
@@ -144,6 +159,20 @@ check "one settings dialog is showing" one_dialog
 check "a second start ends by itself" ended "$second"
 xdotool key Escape
 check "Escape closes the first dialog" ended "$first"
+
+# ---- 5: a display scaled to 150 %, as many laptops are ------------------------------------------
+# The dialog grows with its font; the picture drawn pixel for pixel would fill a third of its panel.
+scaled=1
+wineserver -k 2>/dev/null
+wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+wineserver -k 2>/dev/null
+open_dialog
+controls "$settings" >"$work/scaled.txt"
+check "at 150 % the picture fills its panel" picture_fills "$work/scaled.txt"
+xdotool key Escape
+check "Escape closes it" ended "$dialog"
+unscale
+scaled=
 
 echo "   dialog test took $((($(date +%s%N) - started) / 1000000)) ms"
 finish

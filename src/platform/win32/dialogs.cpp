@@ -77,7 +77,11 @@ void raiseOpenSettings()
 class Win32DialogView : public DialogView {
 public:
     Win32DialogView(DialogHandler& handler, bool marked) : handler_(handler), marked_(marked) {}
-    ~Win32DialogView() override = default;
+    ~Win32DialogView() override
+    {
+        if (scaledPicture_)
+            DeleteObject(scaledPicture_);
+    }
 
     DialogHandler& handler() { return handler_; }
     HWND window() const { return window_; }
@@ -165,8 +169,39 @@ public:
 
     void setVisible(bool visible) override { ShowWindow(window_, visible ? SW_SHOW : SW_HIDE); }
 
-    // The template carries bitmap 107 itself.
-    void setPicture(std::span<const uint8_t>) override {}
+    // The template carries bitmap 107 itself, which a static shows pixel for pixel: on a scaled
+    // display it would fill a fraction of the grown panel. It grows by the display's scale, as far
+    // as the room above the sound controls allows.
+    void setPicture(std::span<const uint8_t>) override
+    {
+        HWND picture = nullptr;
+        EnumChildWindows(window_, findPicture, reinterpret_cast<LPARAM>(&picture));
+        const auto shown =
+            picture ? reinterpret_cast<HBITMAP>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)) : nullptr;
+        BITMAP size{};
+        if (!shown || !GetObjectW(shown, sizeof size, &size) || size.bmWidth <= 0 || size.bmHeight <= 0)
+            return;
+        int width = scaled(window_, size.bmWidth), height = scaled(window_, size.bmHeight);
+        const RECT at = boxOf(picture);
+        if (HWND below = control(dialog_id::kSoundsGroup)) {
+            // The template leaves the picture 4 pixels above the group at 100 %.
+            const RECT group = boxOf(below);
+            const int roomHigh = group.top - scaled(window_, 4) - at.top, roomWide = group.right - at.left;
+            if (height > roomHigh) {
+                width = MulDiv(width, roomHigh, height);
+                height = roomHigh;
+            }
+            if (width > roomWide) {
+                height = MulDiv(height, roomWide, width);
+                width = roomWide;
+            }
+        }
+        if (width <= size.bmWidth || height <= size.bmHeight)
+            return;
+        scaledPicture_ = stretched(shown, size.bmWidth, size.bmHeight, width, height);
+        if (scaledPicture_)
+            SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaledPicture_));
+    }
 
     void endDialog(int result) override { EndDialog(window_, result); }
 
@@ -192,6 +227,53 @@ public:
 private:
     HWND control(int id) const { return window_ ? GetDlgItem(window_, id) : nullptr; }
 
+    static BOOL CALLBACK findPicture(HWND child, LPARAM found)
+    {
+        wchar_t kind[16] = {};
+        GetClassNameW(child, kind, 16);
+        if (lstrcmpiW(kind, L"Static") != 0 || (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            return TRUE;
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+    }
+
+    // A control's place in the dialog's client area.
+    RECT boxOf(HWND item) const
+    {
+        RECT box{};
+        GetWindowRect(item, &box);
+        MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&box), 2);
+        return box;
+    }
+
+    // A copy of `source` at the new size, smoothed rather than with doubled pixels.
+    static HBITMAP stretched(HBITMAP source, int width, int height, int newWidth, int newHeight)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = newWidth;
+        info.bmiHeader.biHeight = newHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP copy = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const HDC from = CreateCompatibleDC(nullptr), to = CreateCompatibleDC(nullptr);
+        if (copy && from && to) {
+            const HGDIOBJ oldFrom = SelectObject(from, source), oldTo = SelectObject(to, copy);
+            SetStretchBltMode(to, HALFTONE);
+            SetBrushOrgEx(to, 0, 0, nullptr);
+            StretchBlt(to, 0, 0, newWidth, newHeight, from, 0, 0, width, height, SRCCOPY);
+            SelectObject(from, oldFrom);
+            SelectObject(to, oldTo);
+        }
+        if (from)
+            DeleteDC(from);
+        if (to)
+            DeleteDC(to);
+        return copy;
+    }
+
     LRESULT send(int id, UINT message, WPARAM wParam, LPARAM lParam) const
     {
         HWND item = control(id);
@@ -213,6 +295,7 @@ private:
     DialogHandler& handler_;
     const bool marked_;
     HWND window_ = nullptr;
+    HBITMAP scaledPicture_ = nullptr;
     MnemonicPicker mnemonics_;
 };
 
