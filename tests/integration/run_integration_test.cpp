@@ -542,6 +542,41 @@ TEST_F(RunTest, PictureFollowsAHostWindowThatGrows)
     EXPECT_TRUE(program->waitForExit(kEndSeconds, status));
 }
 
+TEST_F(RunTest, TheSceneInAHostWindowWithAnAlphaChannelIsOpaque)
+{
+    // Compositing desktops and some lockers hand over a 32-bit window whose top byte is its
+    // opacity: any pixel below 0xff there lets the desktop under it show through.
+    Display* d = server->display();
+    XVisualInfo visual{};
+    ASSERT_TRUE(XMatchVisualInfo(d, DefaultScreen(d), 32, TrueColor, &visual)) << "Xvfb without a 32-bit visual";
+    XSetWindowAttributes attributes{};
+    attributes.colormap = XCreateColormap(d, DefaultRootWindow(d), visual.visual, AllocNone);
+    const Window host = XCreateWindow(d, DefaultRootWindow(d), 10, 10, 320, 240, 0, 32, InputOutput, visual.visual,
+                                      CWColormap | CWBackPixel | CWBorderPixel, &attributes);
+    XMapWindow(d, host);
+    XSync(d, False);
+    auto program = startRun(baseSettings(), {"-window-id", hex(host)});
+    ASSERT_GE(countDamage(d, host, 5.0, 5), 5);
+    XImage* image = XGetImage(d, host, 0, 0, 320, 240, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    const unsigned long colour = visual.red_mask | visual.green_mask | visual.blue_mask;
+    std::set<uint32_t> colours;
+    int translucent = 0;
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            translucent += (pixel | colour) != 0xffffffffu;
+            colours.insert(static_cast<uint32_t>(pixel & colour));
+        }
+    }
+    XDestroyImage(image);
+    EXPECT_GT(colours.size(), 100u) << "a picture, not a cleared window";
+    EXPECT_EQ(translucent, 0) << "pixels of 76800 that let what is below show through";
+    program->signal(SIGTERM);
+    expectCleanEnd(*program, "SIGTERM");
+    XFreeColormap(d, attributes.colormap);
+}
+
 TEST_F(RunTest, RootOptionDrawsIntoXscreensaverWindow)
 {
     const Window host = makeHostWindow(200, 150);

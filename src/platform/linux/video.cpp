@@ -31,6 +31,7 @@ SDL_GLContext gContext = nullptr;
 bool gForeign = false;
 Window gGlXWindow = 0;
 bool gGlWindowGone = false;  // destroyed by someone else: SDL must not touch it again
+bool gGlWindowAlpha = false;  // the window's pixels carry an opacity (a 32-bit visual)
 bool gFocusToTakeBack = false;  // lost to another program since the last frame
 Window gFocusBefore = None;  // the window that had the keyboard before the run took it
 int gFocusBeforeRevert = RevertToParent;
@@ -231,6 +232,34 @@ bool isWindow(Display* display, Window window)
     return there;
 }
 
+// True when the window's visual has bits beyond its colour channels: on a 32-bit visual they are
+// the opacity a compositor blends the window with.
+bool hasAlphaBits(Display* display, Window window)
+{
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes) || !attributes.visual)
+        return false;
+    const Visual* visual = attributes.visual;
+    const int colourBits = __builtin_popcountl(visual->red_mask | visual->green_mask | visual->blue_mask);
+    return attributes.depth > colourBits;
+}
+
+// The scene's blending leaves the alpha channel below one in places, which a compositor would
+// show as holes through which the desktop under a locker shows. The finished frame gets full
+// opacity; the colours stay as drawn.
+void makeFrameOpaque()
+{
+    GLboolean mask[4];
+    GLfloat clear[4];
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+}
+
 bool isSystemKey(const SDL_Keysym& key)
 {
     return (key.mod & KMOD_ALT) != 0 || key.sym == SDLK_LALT || key.sym == SDLK_RALT || key.sym == SDLK_F10;
@@ -344,6 +373,8 @@ bool adoptGlWindow(SDL_Window* window, bool foreign)
     installServices();
     if (!nativeHandles(window, gGlXDisplay, gGlXWindow))
         gGlXDisplay = nullptr;
+    gGlWindowAlpha = gGlXDisplay && hasAlphaBits(gGlXDisplay, gGlXWindow);
+    linux_detail::takeXError();
     watchConnection(gGlXDisplay);
     return true;
 }
@@ -492,6 +523,7 @@ void closeWindow(void* window)
         gGlXDisplay = nullptr;
         gForeign = false;
         gGlWindowGone = false;
+        gGlWindowAlpha = false;
         gFocusToTakeBack = false;
         // SDL would wait for the unmapping of a window that no longer exists; the process is
         // about to end, so its bookkeeping is simply left behind.
@@ -524,6 +556,8 @@ void destroyGlContext()
 void swapBuffers()
 {
     if (gGlWindow && gContext) {
+        if (gGlWindowAlpha)
+            makeFrameOpaque();
         SDL_GL_SwapWindow(gGlWindow);
         ++gSwaps;
     }
