@@ -706,6 +706,55 @@ TEST_F(RunTest, PreviewPaintsItsPictureIntoItsParentUntilThatGoesAway)
     EXPECT_EQ(program.log(), "") << "the preview writes no log";
 }
 
+TEST_F(RunTest, APreviewInAParentWithAnAlphaChannelIsOpaque)
+{
+    // In a 32-bit parent the top byte of each pixel is its opacity: left at zero, a compositor
+    // shows nothing of the preview at all.
+    Display* d = server->display();
+    XVisualInfo visual{};
+    ASSERT_TRUE(XMatchVisualInfo(d, DefaultScreen(d), 32, TrueColor, &visual)) << "Xvfb without a 32-bit visual";
+    XSetWindowAttributes attributes{};
+    attributes.colormap = XCreateColormap(d, DefaultRootWindow(d), visual.visual, AllocNone);
+    const Window parent = XCreateWindow(d, DefaultRootWindow(d), 10, 10, 200, 150, 0, 32, InputOutput, visual.visual,
+                                        CWColormap | CWBackPixel | CWBorderPixel, &attributes);
+    XMapWindow(d, parent);
+    XSync(d, False);
+    Program program(server->name(), baseSettings());
+    ASSERT_TRUE(program.start({"/p", std::to_string(parent)}));
+    Picture picture;
+    ASSERT_TRUE(decodeBitmap(findResource("BITMAP", 112), picture));
+    XImage* image = nullptr;
+    int wrong = 0, translucent = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        sleepSeconds(0.05);
+        if (image)
+            XDestroyImage(image);
+        image = XGetImage(d, parent, 0, 0, 200, 150, AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        wrong = translucent = 0;
+        for (int y = 0; y < 150; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const uint32_t want =
+                    x < picture.width && y < picture.height ? picture.pixels[static_cast<size_t>(y) * picture.width + x] : 0;
+                wrong += (pixel & 0xffffff) != want;
+                translucent += (pixel >> 24) != 0xff;
+            }
+        }
+        if (wrong == 0)
+            break;
+    }
+    XDestroyImage(image);
+    EXPECT_EQ(wrong, 0) << "the picture at the top-left corner, black around it";
+    EXPECT_EQ(translucent, 0) << "pixels of 30000 that let what is below show through";
+    XDestroyWindow(d, parent);
+    XSync(d, False);
+    int status = -1;
+    ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
+    EXPECT_EQ(status, 0);
+    XFreeColormap(d, attributes.colormap);
+}
+
 TEST_F(RunTest, APreviewHandleBeyondThirtyTwoBitsNamesNoWindow)
 {
     // X carries window ids in 32 bits: cut down, this one would be the parent's own.

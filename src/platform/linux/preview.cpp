@@ -26,6 +26,17 @@ unsigned long underMask(uint32_t channel, unsigned long mask)
     return (value << shift) & mask;
 }
 
+// The bits of a pixel that are not colour: on a 32-bit visual, the opacity a compositor blends
+// the window with. They are set in every pixel, or the picture would be see-through.
+unsigned long opaqueBits(const Visual* visual, int depth)
+{
+    const unsigned long colour = visual->red_mask | visual->green_mask | visual->blue_mask;
+    if (colour == 0 || depth <= 0)
+        return 0;  // a colour-map visual: its pixels are indices
+    const unsigned long all = depth >= 32 ? 0xffffffffUL : (1UL << depth) - 1;
+    return all & ~colour;
+}
+
 XImage* makeImage(Display* display, const XWindowAttributes& attributes, const PreviewImage& image)
 {
     if (image.width <= 0 || image.height <= 0 ||
@@ -41,12 +52,13 @@ XImage* makeImage(Display* display, const XWindowAttributes& attributes, const P
         return nullptr;
     }
     const Visual* visual = attributes.visual;
+    const unsigned long opaque = opaqueBits(visual, attributes.depth);
     for (int row = 0; row < image.height; ++row) {
         for (int column = 0; column < image.width; ++column) {
             const uint32_t rgb = image.pixels[static_cast<size_t>(row) * image.width + column];
             const unsigned long pixel = underMask((rgb >> 16) & 0xff, visual->red_mask) |
                                         underMask((rgb >> 8) & 0xff, visual->green_mask) |
-                                        underMask(rgb & 0xff, visual->blue_mask);
+                                        underMask(rgb & 0xff, visual->blue_mask) | opaque;
             XPutPixel(x, column, row, pixel);
         }
     }
@@ -72,7 +84,10 @@ bool runPreviewWindow(uint64_t parent, const PreviewImage& image, int /*showComm
         XCloseDisplay(display);
         return false;
     }
-    const unsigned long black = BlackPixel(display, DefaultScreen(display));
+    // The child shares the parent's visual, which need not be the screen's.
+    const unsigned long black = parentAttributes.visual == DefaultVisual(display, DefaultScreen(display))
+                                    ? BlackPixel(display, DefaultScreen(display))
+                                    : opaqueBits(parentAttributes.visual, parentAttributes.depth);
     const Window window = XCreateSimpleWindow(display, parentWindow, 0, 0,
                                               static_cast<unsigned>(parentAttributes.width),
                                               static_cast<unsigned>(parentAttributes.height), 0, black, black);
