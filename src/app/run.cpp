@@ -203,7 +203,11 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     // 7: music. A library that cannot be loaded ends the process, but not before the screen is
     // back as it was.
     MusicPlayer music;
-    const bool playMusic = runPlaysMusic(target, currentSettings.EnableMusic);
+    bool playMusic = runPlaysMusic(target, currentSettings.EnableMusic);
+    if (playMusic && hosted && !platform::claimHostedMusic()) {
+        log.write("Music: another run plays it\n");
+        playMusic = false;
+    }
     if (playMusic && !music.start(gMainWindow, app.instance)) {
         closeAllWindows(app);
         restoreScreen(hosted, 1);

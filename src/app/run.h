@@ -28,7 +28,7 @@ struct RunTarget {
 };
 
 // A host may start many copies (one a monitor, one for its settings preview): those stay silent
-// unless the host asks for the music.
+// unless the host asks for the music, and then only the first to claim it plays.
 inline bool runPlaysMusic(const RunTarget& target, bool enableMusic) { return enableMusic && (!target.hosted || target.music); }
 
 // The input rules of the GL window and the mouse-travel rule, apart from the windowing system.

@@ -416,6 +416,12 @@ bool stopRequested();
 // reaches its teardown. Where a session's end comes as a stop signal (Linux), it never runs.
 void setSessionEndHandler(void (*handler)());
 
+// ---- Hosted runs -------------------------------------------------------------------------------
+
+// A host may start several runs at once (one per monitor), each asked to play the music. True for
+// the first of this user's runs to ask, until it ends; false for the others while it lives.
+bool claimHostedMusic();
+
 // ---- Preview -----------------------------------------------------------------------------------
 
 // A still picture, rows top first, pixels 0x00RRGGBB.

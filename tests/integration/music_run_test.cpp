@@ -107,6 +107,55 @@ TEST_F(MusicRunTest, WithoutASoundDeviceTheRunGoesOnSilently)
     EXPECT_EQ(program->temporaryFiles(), std::vector<std::string>{"log.txt"});
 }
 
+TEST_F(MusicRunTest, OfSeveralHostedRunsStartedTogetherOnlyOnePlaysTheMusic)
+{
+    // A screen saver daemon starts one run per monitor, all told to play the music: one tune is
+    // wanted, not one a monitor a little out of step with the others. The runs share the daemon's
+    // environment, and with it the temporary folder (and the log in it).
+    Display* d = server->display();
+    const std::string folder = "TMPDIR=" + soundFolder;
+    auto startHosted = [&](int slot, const std::string& output) {
+        const Window host = XCreateSimpleWindow(d, DefaultRootWindow(d), 10 + 210 * slot, 10, 200, 150, 0, 0, 0);
+        XMapWindow(d, host);
+        XSync(d, False);
+        auto run = std::make_unique<Program>(server->name(), musicSettings("1", "40"));
+        EXPECT_TRUE(run->start({"-window-id", std::to_string(host), "--music"},
+                               {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output, folder}));
+        EXPECT_GE(countDamage(d, host, 60, 3), 3) << "frames in host window " << slot;
+        return run;
+    };
+    auto plays = [](const std::string& output) {
+        size_t audible = 0;
+        for (const int16_t s : readSamples(output))
+            audible += std::abs(static_cast<int>(s)) > 64;
+        return audible > 44100u / 4;
+    };
+    auto end = [](Program& run) {
+        run.signal(SIGTERM);
+        int status = -1;
+        EXPECT_TRUE(run.waitForExit(10, status));
+        EXPECT_EQ(status, 0);
+    };
+
+    std::vector<std::unique_ptr<Program>> runs;
+    std::vector<std::string> outputs;
+    for (int i = 0; i < 3; ++i) {
+        outputs.push_back(soundFolder + "/out" + std::to_string(i) + ".raw");
+        runs.push_back(startHosted(i, outputs.back()));
+    }
+    sleepSeconds(1.0);
+    EXPECT_EQ(std::count_if(outputs.begin(), outputs.end(), plays), 1) << "runs whose sound device got music";
+    for (auto& run : runs)
+        end(*run);
+
+    // The claim ends with the run that held it: the next run plays.
+    const std::string output = soundFolder + "/again.raw";
+    auto again = startHosted(0, output);
+    sleepSeconds(1.0);
+    EXPECT_TRUE(plays(output));
+    end(*again);
+}
+
 TEST_F(MusicRunTest, MusicOffOpensNoDeviceWritesNoCopyAndLogsNoMusicLines)
 {
     auto program = runOnce(musicSettings("0", "40"));

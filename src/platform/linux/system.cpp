@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +113,26 @@ void freeLibrary(void* library)
 {
     if (library)
         dlclose(library);
+}
+
+// The claim is a lock on the user's private temporary folder, which every run of a host shares and
+// no other user can open; the system lets it go with the process, however that ends.
+bool claimHostedMusic()
+{
+    static bool held = false;
+    if (held)
+        return true;
+    const std::string folder = tempDirectory();
+    const int fd = folder.empty() ? -1 : ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return true;  // nothing to agree on: play
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool taken = errno == EWOULDBLOCK;
+        ::close(fd);
+        return !taken;
+    }
+    held = true;  // the descriptor stays open for the process's life
+    return true;
 }
 
 }  // namespace platform

@@ -114,4 +114,7 @@ void installStopSignals() {}
 
 bool stopRequested() { return false; }
 
+// Windows hosts start no hosted runs.
+bool claimHostedMusic() { return true; }
+
 }  // namespace platform
