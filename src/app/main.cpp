@@ -91,6 +91,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (options.target.hosted)
+        platform::prepareHostedVideo();
     setMessageHandler(platform::showMessageBox);
     ScreensaverApp app;
     startUp(app, joinCommandLine(static_cast<int>(rest.size()), rest.data()));

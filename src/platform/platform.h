@@ -422,6 +422,10 @@ void setSessionEndHandler(void (*handler)());
 // the first of this user's runs to ask, until it ends; false for the others while it lives.
 bool claimHostedMusic();
 
+// Before anything asks for video (Linux): the run is hosted. Its window is on the screen $DISPLAY
+// names, which is not always the first screen of the server, and it needs no monitor layout.
+void prepareHostedVideo();
+
 // ---- Preview -----------------------------------------------------------------------------------
 
 // A still picture, rows top first, pixels 0x00RRGGBB.

@@ -577,6 +577,32 @@ TEST_F(RunTest, TheSceneInAHostWindowWithAnAlphaChannelIsOpaque)
     XFreeColormap(d, attributes.colormap);
 }
 
+// Some multi-head desktops are one X server with a screen per monitor; a daemon then runs one
+// hack per screen, each with $DISPLAY naming its own (:N.1 for the second).
+TEST(SecondScreenTest, AHostedRunDrawsIntoAWindowOnTheScreenItsDisplayNames)
+{
+    XServer server(640, 480, XServerKind::XvfbTwoScreens);
+    ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+    Display* d = server.display();
+    ASSERT_EQ(ScreenCount(d), 2);
+    const Window host = XCreateSimpleWindow(d, RootWindow(d, 1), 10, 10, 320, 240, 0, 0, WhitePixel(d, 1));
+    XMapWindow(d, host);
+    XSync(d, False);
+    for (const std::string option : {"-window-id", "-root"}) {
+        Program program(server.name() + ".1", baseSettings());
+        const std::vector<std::string> arguments =
+            option == "-root" ? std::vector<std::string>{"-root"} : std::vector<std::string>{option, hex(host)};
+        ASSERT_TRUE(program.start(arguments, {"XSCREENSAVER_WINDOW=" + hex(host)}));
+        ASSERT_TRUE(program.waitForLog(kMainLoop, kStartSeconds))
+            << option << "\nlog:\n" << program.log() << "\nstderr:\n" << program.standardError();
+        EXPECT_GE(countDamage(d, host, 5.0, 3), 3) << option << ": frames in the window on the second screen";
+        program.signal(SIGTERM);
+        int status = -1;
+        ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
+        EXPECT_EQ(status, 0) << option;
+    }
+}
+
 TEST_F(RunTest, RootOptionDrawsIntoXscreensaverWindow)
 {
     const Window host = makeHostWindow(200, 150);

@@ -148,6 +148,9 @@ XServer::XServer(int width, int height, XServerKind kind)
         else if (kind == XServerKind::XvfbIndirect)
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                    "-noreset", "+iglx", static_cast<char*>(nullptr));
+        else if (kind == XServerKind::XvfbTwoScreens)
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-screen", "1",
+                   screen.c_str(), "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         else
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                    "-noreset", static_cast<char*>(nullptr));

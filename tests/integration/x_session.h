@@ -13,6 +13,7 @@ enum class XServerKind {
     Xvfb,       // one RandR output, a screen of fixed size
     Xvfb16,     // the same with 16-bit colour only: no visual with 8-bit channels
     XvfbIndirect,  // Xvfb that allows indirect GLX contexts, as with ssh -X to a server that does
+    XvfbTwoScreens,  // two X screens of that size, :N.0 and :N.1, as some multi-head desktops are
     XorgDummy,  // Xorg's dummy driver: outputs DUMMY0 to DUMMY15, each on when given a mode with
                 // xrandr, and a screen that grows and shrinks as a real multi-monitor desktop's
 };

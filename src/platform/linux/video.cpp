@@ -329,6 +329,15 @@ int takeXError()
 
 }  // namespace linux_detail
 
+void prepareHostedVideo()
+{
+    // With XRandR SDL lists the monitors of every screen of the server and makes the GL context
+    // for the screen whose monitor the window's position falls in, which for a window on a second
+    // screen (:0.1, one per screen as a daemon runs them) is the first: no visual matched and the
+    // run drew nothing. Without it SDL has one display, the screen $DISPLAY names.
+    SDL_SetHint(SDL_HINT_VIDEO_X11_XRANDR, "0");
+}
+
 bool videoAvailable()
 {
     static const bool ready = [] {
