@@ -187,6 +187,42 @@ TEST_F(RunTest, AKeyStillEndsTheRunAfterAnotherWindowTookTheFocus)
     XSync(d, False);
 }
 
+// A menu left open (or the launcher's hot key still down) holds the keyboard as the run starts, so
+// the run cannot take it then. Once that is let go the run must hold the keyboard as any run does:
+// a program that grabs it later (a password prompt, another menu) would otherwise swallow the keys
+// meant to end the run, hidden under it.
+TEST_F(RunTest, AKeyboardHeldByAnotherProgramAtTheStartIsTakenOnceItIsLetGo)
+{
+    Display* d = server->display();
+    XSetWindowAttributes popup{};
+    popup.override_redirect = True;
+    const Window menu = XCreateWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, CopyFromParent, InputOutput,
+                                      CopyFromParent, CWOverrideRedirect, &popup);
+    XMapRaised(d, menu);
+    XSync(d, False);
+    ASSERT_EQ(XGrabKeyboard(d, menu, True, GrabModeAsync, GrabModeAsync, CurrentTime), GrabSuccess);
+    XSync(d, False);
+
+    auto program = startRun(baseSettings());
+    XUngrabKeyboard(d, CurrentTime);
+    XDestroyWindow(d, menu);
+    XSync(d, False);
+    sleepSeconds(1);
+
+    const Window prompt = XCreateWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, CopyFromParent, InputOutput,
+                                        CopyFromParent, CWOverrideRedirect, &popup);
+    XMapWindow(d, prompt);
+    XSync(d, False);
+    EXPECT_NE(XGrabKeyboard(d, prompt, True, GrabModeAsync, GrabModeAsync, CurrentTime), GrabSuccess)
+        << "another program took the keyboard from under the run";
+    XSync(d, False);
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key after another program tried to take the keyboard");
+    XUngrabKeyboard(d, CurrentTime);
+    XDestroyWindow(d, prompt);
+    XSync(d, False);
+}
+
 // Once the run's window went, X handed the keyboard to the root window, and a window manager that
 // does not pick a window itself then (Xfce's) left no window focused: the user's typing after the
 // screen saver went nowhere.

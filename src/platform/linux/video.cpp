@@ -33,6 +33,8 @@ Window gGlXWindow = 0;
 bool gGlWindowGone = false;  // destroyed by someone else: SDL must not touch it again
 bool gGlWindowAlpha = false;  // the window's pixels carry an opacity (a 32-bit visual)
 bool gFocusToTakeBack = false;  // lost to another program since the last frame
+bool gKeyboardUnsure = false;  // the run's hold on the keyboard may have failed or gone
+Uint32 gNextKeyboardTry = 0;
 Window gFocusBefore = None;  // the window that had the keyboard before the run took it
 int gFocusBeforeRevert = RevertToParent;
 Display* gGlXDisplay = nullptr;
@@ -121,6 +123,23 @@ void takeFocusBack()
         return;
     XSetInputFocus(gGlXDisplay, gGlXWindow, RevertToParent, CurrentTime);
     XFlush(gGlXDisplay);
+}
+
+// SDL asks X for the keyboard and never looks at the answer. When another program holds it at that
+// moment (a menu left open, the launcher's hot key still down), the run goes on without it for good,
+// and a program that grabs the keyboard later (a password prompt, another menu) swallows the keys
+// meant to end the run. Asked again, a few times a second, until X says yes.
+void holdKeyboard()
+{
+    if (!gKeyboardUnsure || gForeign || !gGlXDisplay || !SDL_GetWindowKeyboardGrab(gGlWindow) ||
+        !(SDL_GetWindowFlags(gGlWindow) & SDL_WINDOW_SHOWN) || linux_detail::underXwayland())
+        return;
+    const Uint32 now = SDL_GetTicks();
+    if (!SDL_TICKS_PASSED(now, gNextKeyboardTry))
+        return;
+    gNextKeyboardTry = now + 100;
+    if (XGrabKeyboard(gGlXDisplay, gGlXWindow, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess)
+        gKeyboardUnsure = false;
 }
 
 void rememberFocus()
@@ -509,6 +528,7 @@ void focusWindow(void* window)
     SDL_SetWindowInputFocus(sdlWindow);
     // No window manager hands focus to an override-redirect window: take the keyboard.
     SDL_SetWindowKeyboardGrab(sdlWindow, SDL_TRUE);
+    gKeyboardUnsure = true;
 }
 
 void windowClientSize(void* window, int& width, int& height)
@@ -534,6 +554,7 @@ void closeWindow(void* window)
         gGlWindowGone = false;
         gGlWindowAlpha = false;
         gFocusToTakeBack = false;
+        gKeyboardUnsure = false;
         // SDL would wait for the unmapping of a window that no longer exists; the process is
         // about to end, so its bookkeeping is simply left behind.
         if (gone)
@@ -584,6 +605,7 @@ bool pollEvent(Event& event)
             gFocusToTakeBack = false;
             takeFocusBack();
         }
+        holdKeyboard();
         return false;
     }
     event = {};
@@ -615,8 +637,10 @@ bool pollEvent(Event& event)
             glViewport(0, 0, e.window.data1, e.window.data2);
         else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
             gFocusToTakeBack = true;
-        else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+        else if (e.window.windowID == mainId && e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
             gFocusToTakeBack = false;
+            gKeyboardUnsure = true;  // SDL asked for it again, unchecked
+        }
         else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && isCover(e.window.windowID))
             paintBlack(SDL_GetWindowFromID(e.window.windowID));
         break;
