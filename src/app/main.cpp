@@ -39,6 +39,15 @@ const char* kUsage =
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n";
 
+// What was printed must have reached its reader: a full disk or a broken pipe is no success.
+int standardOutputStatus()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return 0;
+    std::fputs("vesiclar: cannot write to standard output\n", stderr);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -62,12 +71,12 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-help") == 0) {
             std::fputs(kUsage, stdout);
             std::fputs(kRenderUsage, stdout);
-            return 0;
+            return standardOutputStatus();
         }
         render = render || std::strcmp(argv[i], "--render") == 0;
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("vesiclar %s\n", VESICLAR_VERSION);
-            return 0;
+            return standardOutputStatus();
         }
     }
 
@@ -78,7 +87,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "vesiclar: %s (see --help)\n", error.c_str());
             return 2;
         }
-        return renderOffscreen(options);
+        const int status = renderOffscreen(options);
+        return status != 0 ? status : standardOutputStatus();
     }
 
     // The xscreensaver options are taken out first; what is left is the usual switch grammar.

@@ -234,6 +234,18 @@ TEST_F(RenderTest, UnwritableFolderFailsWithOneLine)
     EXPECT_EQ(bad.err.find('\n'), bad.err.size() - 1) << bad.err;
 }
 
+TEST_F(RenderTest, OutputThatCannotBeWrittenIsAFailure)
+{
+    // A full disk: what a script reads back would be missing, so success must not be reported.
+    const std::string err = folder.file("err.txt");
+    for (const std::string& arguments : {std::string("--version"), std::string("--help"),
+                                         "--render " + folder.file("full") + " --frames 1 --size 64x48 --no-pictures"}) {
+        const ProgramRun run = runVesiclar(arguments, err, "/dev/full");
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_NE(run.err.find("cannot write to standard output"), std::string::npos) << arguments << ": " << run.err;
+    }
+}
+
 // A daemon may start the program with a standard stream closed. What it prints there must then go
 // nowhere, not into a file it opened in that stream's place (here the log; in a run, with standard
 // error closed, the X connection).
