@@ -74,10 +74,23 @@ fetch_source() {  # package -> source_dir, the unpacked source folder
   source_dir=$found
 }
 
+# Each library's licence goes beside it: the setup program ships them with the screensaver, which
+# holds the libraries linked in.
+keep_licences() {  # package files-of-its-source...
+  local package=$1
+  shift
+  mkdir -p "$prefix/share/licenses/$package"
+  (cd "$source_dir" && cp "$@" "$prefix/share/licenses/$package/")
+}
+
 build_source_package() {  # package extra-cmake-args...
   local package=$1 version
   shift
   fetch_source "$package"
+  case $package in
+    libjpeg-turbo) keep_licences "$package" LICENSE.md README.ijg ;;
+    *) keep_licences "$package" COPYING ;;
+  esac
   version=$(basename "$source_dir")
   if current "$package" "$version"; then
     return 0

@@ -1,7 +1,8 @@
 ; Vesiclar's setup program: Vesiclar.scr into the system folder, where the Screen Saver settings
 ; find it, an uninstaller listed in Add/Remove Programs, and, if the user keeps the option,
 ; Vesiclar as the active screensaver. The build passes VERSION, SCR (the built Vesiclar.scr), ICON,
-; WELCOME (the welcome page's picture) and OUTFILE; see CMakeLists.txt beside this file.
+; WELCOME (the welcome page's picture), NOTICES (the licences of the libraries linked into the
+; screensaver) and OUTFILE; see CMakeLists.txt beside this file.
 ;
 ; `VesiclarSetup.exe /S` installs silently with the option on; the uninstaller's /S keeps the
 ; user's settings, as deleting them needs a yes.
@@ -21,6 +22,7 @@ ManifestDPIAware true
 !define PUBLISHER "Quorvane"
 !define SCR_NAME "Vesiclar.scr"
 !define UNINSTALLER "Uninstall Vesiclar.exe"
+!define NOTICES_NAME "Third-party notices.txt"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vesiclar"
 !define SETTINGS_KEY "Software\Quorvane\Vesiclar"
 !define DESKTOP_KEY "Control Panel\Desktop"
@@ -30,7 +32,8 @@ Caption "${PRODUCT} ${VERSION} Setup"
 UninstallCaption "${PRODUCT} ${VERSION} Uninstall"
 BrandingText "${PRODUCT} ${VERSION} by ${PUBLISHER}"
 OutFile "${OUTFILE}"
-; Only the uninstaller lives here; the screensaver itself goes where Windows lists screensavers.
+; Only the uninstaller and the notices live here; the screensaver itself goes where Windows lists
+; screensavers.
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 
 VIProductVersion "${VERSION}.0"
@@ -76,6 +79,7 @@ Section "${PRODUCT} screensaver" SecScreensaver
   SetOutPath "$SYSDIR"
   File "/oname=${SCR_NAME}" "${SCR}"
   SetOutPath "$INSTDIR"
+  File "/oname=${NOTICES_NAME}" "${NOTICES}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -117,6 +121,7 @@ Section "Uninstall"
 
   ; A running screensaver holds its file: it then goes at the next restart.
   Delete /REBOOTOK "$SYSDIR\${SCR_NAME}"
+  Delete "$INSTDIR\${NOTICES_NAME}"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # VesiclarSetup.exe /S under Wine: Vesiclar.scr lands in the 64-bit system folder, Add/Remove
-# Programs has its entry, and Vesiclar becomes the active screensaver; the uninstaller's /S takes
+# Programs has its entry, the licences of the libraries linked into the screensaver lie beside the
+# uninstaller, and Vesiclar becomes the active screensaver; the uninstaller's /S takes
 # all of that away again but keeps the user's settings, and leaves a screensaver the user chose
 # after the install alone.
 #
@@ -25,6 +26,13 @@ value_is() { [ "$(value "$1" "$2")" = "$3" ]; }
 missing() { ! wine reg query "$1" /v "$2" >/dev/null 2>&1; }
 key_missing() { ! wine reg query "$1" >/dev/null 2>&1; }
 uninstaller() { winepath -u "$(value "$uninstall_key" UninstallString | tr -d '"')"; }
+notices_name_each_library() {  # the licences the linked libraries ask binaries to carry
+  local notices
+  notices="$(dirname "$(uninstaller)")/Third-party notices.txt"
+  grep -q 'based in part on the work of the Independent JPEG Group' "$notices" &&
+    grep -q 'libjpeg-turbo Project' "$notices" && grep -q 'Xiph.org Foundation' "$notices" &&
+    grep -q 'Lockless Inc' "$notices" && grep -q 'mingw-w64 project' "$notices"
+}
 install() {
   local started=$(date +%s%N)
   wine "$setup" /S || return 1
@@ -56,6 +64,7 @@ check "the quiet uninstall is the uninstaller with /S" \
   value_is "$uninstall_key" QuietUninstallString "$(value "$uninstall_key" UninstallString) /S"
 check "Vesiclar is the active screensaver" value_is "$desktop_key" SCRNSAVE.EXE 'C:\windows\system32\Vesiclar.scr'
 check "the screensaver is switched on" value_is "$desktop_key" ScreenSaveActive 1
+check "the third-party notices name each linked library's licence" notices_name_each_library
 
 wine reg add "$settings_key" /v InstallerTest /t REG_DWORD /d 7 /f >/dev/null 2>&1
 install_folder=$(dirname "$(uninstaller)")
