@@ -14,7 +14,7 @@ packages=(
   xvfb xdotool x11-utils x11-xserver-utils imagemagick
   # Xorg with the dummy driver: a test server with several RandR outputs and a screen that can
   # grow, which Xvfb (one output) cannot be.
-  xserver-xorg-core xserver-xorg-video-dummy
+  xserver-xorg-core xserver-xorg-video-dummy xserver-xephyr
   # Weston's headless compositor with Xwayland: the X server most Wayland desktops give X programs.
   weston xwayland
   dpkg-dev file lintian

@@ -1027,6 +1027,70 @@ TEST_F(MonitorsTest, TheModeComesBackWhenTheOtherMonitorWentAwayDuringTheRun)
     }
 }
 
+// A monitor stood on its side (xrandr -o left): the desktop, and the sizes the settings offer for it,
+// are 768 x 1024; the mode underneath is 1024 x 768.
+class RotatedMonitorTest : public MonitorsTest {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<XServer>(1024, 768, XServerKind::Xephyr);
+        ASSERT_TRUE(server->ok()) << "Xephyr did not start";
+        xrandr({"-o", "left"});
+        ASSERT_EQ(layout(), kPortrait);
+    }
+
+    static constexpr const char* kPortrait = "768x1024 768x1024+0+0 left";
+
+    // The screen's size, the output's geometry and its turn.
+    std::string layout()
+    {
+        const std::string text = xrandr({});
+        std::smatch screen, output;
+        if (!std::regex_search(text, screen, std::regex(R"(current (\d+) x (\d+))")) ||
+            !std::regex_search(text, output, std::regex(R"( connected (?:primary )?(\d+x\d+\+\d+\+\d+) (\w+))")))
+            return text;
+        return screen[1].str() + "x" + screen[2].str() + " " + output[1].str() + " " + output[2].str();
+    }
+
+    std::string layoutOnceBack()
+    {
+        std::string now;
+        for (int i = 0; i < 40 && now != kPortrait; ++i) {
+            sleepSeconds(0.05);
+            now = layout();
+        }
+        return now;
+    }
+};
+
+TEST_F(RotatedMonitorTest, TheModeIsTheTurnedOneAndTheTurnComesBack)
+{
+    // 600 x 800 is the 800 x 600 mode turned: it was refused, as no mode is 600 pixels wide.
+    for (int end : {0, SIGKILL}) {
+        auto program = startRun(with(baseSettings(), {"Width=600", "Height=800"}));
+        EXPECT_EQ(layout(), "600x800 600x800+0+0 left");
+        EXPECT_EQ(runWindows(), std::set<std::string>{"600x800+0+0"});
+        EXPECT_EQ(program->log().find("not changed"), std::string::npos) << program->log().substr(0, 300);
+        int status = -1;
+        if (end == 0) {
+            ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+            expectCleanEnd(*program, "a key");
+        } else {
+            program->signal(end);
+            ASSERT_TRUE(program->waitForExit(kEndSeconds, status));
+        }
+        EXPECT_EQ(layoutOnceBack(), kPortrait) << (end == 0 ? "the run's end" : "the guardian");
+    }
+    // A landscape size the portrait monitor has no mode for: the run stays in the desktop's mode
+    // and covers it, where it once showed an 800 x 600 window over part of a 600 x 800 screen.
+    auto program = startRun(with(baseSettings(), {"Width=800", "Height=600"}));
+    EXPECT_EQ(layout(), kPortrait);
+    EXPECT_EQ(runWindows(), std::set<std::string>{"768x1024+0+0"});
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+    EXPECT_EQ(layout(), kPortrait);
+}
+
 TEST(XscreensaverDescription, EveryOptionItNamesIsOneTheProgramTakes)
 {
     std::ifstream in(VESICLAR_XSCREENSAVER_XML);

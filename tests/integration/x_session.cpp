@@ -126,6 +126,12 @@ XServer::XServer(int width, int height, XServerKind kind)
         log = folder_ + "/xorg.log";
         std::ofstream(config) << dummyConfiguration(width, height);
     }
+    if (kind == XServerKind::Xephyr) {
+        // Room for the nested screen either way round.
+        host_ = std::make_unique<XServer>(std::max(width, height), std::max(width, height));
+        if (!host_->ok())
+            return;
+    }
     int fds[2];
     if (pipe(fds) != 0)
         return;
@@ -138,7 +144,10 @@ XServer::XServer(int width, int height, XServerKind kind)
         const std::string depth = kind == XServerKind::Xvfb16 ? "x16" : "x24";
         const std::string screen = std::to_string(width) + "x" + std::to_string(height) + depth;
         const std::string fd = std::to_string(fds[1]);
-        if (kind == XServerKind::XorgDummy)
+        if (kind == XServerKind::Xephyr)
+            execlp("Xephyr", "Xephyr", "-displayfd", fd.c_str(), "-screen", (std::to_string(width) + "x" +
+                   std::to_string(height)).c_str(), "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        else if (kind == XServerKind::XorgDummy)
             execlp("Xorg", "Xorg", "-displayfd", fd.c_str(), "-config", config.c_str(), "-logfile", log.c_str(),
                    "-nolisten", "tcp", "-noreset", "-novtswitch", static_cast<char*>(nullptr));
         else if (kind == XServerKind::Xvfb16)

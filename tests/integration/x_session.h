@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <climits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ enum class XServerKind {
     XvfbTwoScreens,  // two X screens of that size, :N.0 and :N.1, as some multi-head desktops are
     XorgDummy,  // Xorg's dummy driver: outputs DUMMY0 to DUMMY15, each on when given a mode with
                 // xrandr, and a screen that grows and shrinks as a real multi-monitor desktop's
+    Xephyr,     // a nested server in a window of a private Xvfb: one RandR output that turns, as a
+                // monitor stood on its side does (xrandr -o left)
 };
 
 // A private X server for one test program, on a display number the server picks itself; the
@@ -38,6 +41,7 @@ private:
     pid_t pid_ = -1;
     std::string name_;
     std::string folder_;  // the dummy server's configuration and log
+    std::unique_ptr<XServer> host_;  // the nested server's own server
     Display* display_ = nullptr;
 };
 

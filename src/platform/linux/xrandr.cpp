@@ -284,8 +284,13 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
     XRROutputInfo* outputInfo = output ? XRRGetOutputInfo(gDisplay, resources, output) : nullptr;
     XRRCrtcInfo* crtc = outputInfo ? XRRGetCrtcInfo(gDisplay, resources, outputInfo->crtc) : nullptr;
     if (crtc) {
+        // The size asked for is the desktop's, as the settings list it; on a monitor turned on its
+        // side the mode underneath is that size turned.
+        const bool sideways = (crtc->rotation & (RR_Rotate_90 | RR_Rotate_270)) != 0;
+        const int modeWidth = sideways ? height : width, modeHeight = sideways ? width : height;
         const XRRModeInfo* current = findMode(resources, crtc->mode);
-        if (current && static_cast<int>(current->width) == width && static_cast<int>(current->height) == height) {
+        if (current && static_cast<int>(current->width) == modeWidth &&
+            static_cast<int>(current->height) == modeHeight) {
             ok = true;  // already there
         } else if (linux_detail::underXwayland()) {
             // XWayland would report any of its modes as set, but only to this connection: the run's
@@ -297,7 +302,7 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
             const XRRModeInfo* best = nullptr;
             for (int i = 0; i < outputInfo->nmode; ++i) {
                 const XRRModeInfo* mode = findMode(resources, outputInfo->modes[i]);
-                if (!mode || static_cast<int>(mode->width) != width || static_cast<int>(mode->height) != height ||
+                if (!mode || static_cast<int>(mode->width) != modeWidth || static_cast<int>(mode->height) != modeHeight ||
                     (mode->modeFlags & RR_Interlace))
                     continue;
                 if (!best || refreshRate(*mode) > refreshRate(*best))
@@ -306,7 +311,7 @@ bool setDisplayMode(int width, int height, int /*bitsPerPixel*/)
             // A mode beyond the screen grows it first, as xrandr does, within the screen's limits.
             const ScreenSize before = currentScreenSize(gDisplay);
             const ScreenSize needed = best ? screenSizeFor(gDisplay, resources, outputInfo->crtc, crtc->x, crtc->y,
-                                                           width, height, crtc->rotation)
+                                                           modeWidth, modeHeight, crtc->rotation)
                                            : before;
             int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
             const bool fits = best && XRRGetScreenSizeRange(gDisplay, root, &minWidth, &minHeight, &maxWidth, &maxHeight) &&
