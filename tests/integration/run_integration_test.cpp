@@ -244,6 +244,16 @@ TEST_F(RunTest, AfterTheRunTheKeyboardGoesBackToTheWindowThatHadIt)
     EXPECT_EQ(hex(focus), hex(editor));
     XDestroyWindow(d, editor);
     XSync(d, False);
+
+    // The keyboard following the pointer (X's own start, a desktop without a window manager): it
+    // once fell to nothing with the run's window, and every key typed after the run was lost.
+    XSetInputFocus(d, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XSync(d, False);
+    program = startRun(baseSettings());
+    ASSERT_TRUE(xdotool(server->name(), {"key", "space"}));
+    expectCleanEnd(*program, "a key");
+    XGetInputFocus(d, &focus, &revert);
+    EXPECT_EQ(hex(focus), hex(PointerRoot));
 }
 
 TEST_F(RunTest, OnlyTheRunHoldsTheDesktopsScreenSaverOff)

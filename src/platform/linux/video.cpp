@@ -35,7 +35,7 @@ bool gGlWindowAlpha = false;  // the window's pixels carry an opacity (a 32-bit 
 bool gFocusToTakeBack = false;  // lost to another program since the last frame
 bool gKeyboardUnsure = false;  // the run's hold on the keyboard may have failed or gone
 Uint32 gNextKeyboardTry = 0;
-Window gFocusBefore = None;  // the window that had the keyboard before the run took it
+Window gFocusBefore = None;  // the window that had the keyboard before the run took it, or PointerRoot
 int gFocusBeforeRevert = RevertToParent;
 Display* gGlXDisplay = nullptr;
 std::vector<SDL_Window*> gCovers;
@@ -150,15 +150,14 @@ void rememberFocus()
     Window focus = None;
     int revert = RevertToParent;
     XGetInputFocus(gGlXDisplay, &focus, &revert);
-    if (focus != PointerRoot) {
-        gFocusBefore = focus;
-        gFocusBeforeRevert = revert;
-    }
+    gFocusBefore = focus;
+    gFocusBeforeRevert = revert;
 }
 
-// The keyboard goes back to the window that had it before the run, if that is still on the screen.
-// Left to X, it would fall to the root window once ours went, and a window manager that does not
-// pick a window itself then (Xfce's) would leave none focused.
+// The keyboard goes back to the window that had it before the run, if that is still on the screen,
+// or back to following the pointer. Left to X, it would fall to nothing once ours went (SDL takes it
+// with no way back), and a window manager that does not pick a window itself then (Xfce's), or no
+// window manager at all, would leave every key lost.
 void giveFocusBack(Display* display)
 {
     const Window previous = gFocusBefore;
@@ -166,7 +165,9 @@ void giveFocusBack(Display* display)
     if (previous == None)
         return;
     XWindowAttributes attributes{};
-    if (XGetWindowAttributes(display, previous, &attributes) && attributes.map_state == IsViewable)
+    if (previous == PointerRoot)
+        XSetInputFocus(display, PointerRoot, RevertToPointerRoot, CurrentTime);
+    else if (XGetWindowAttributes(display, previous, &attributes) && attributes.map_state == IsViewable)
         XSetInputFocus(display, previous, gFocusBeforeRevert, CurrentTime);
     XSync(display, False);
     linux_detail::takeXError();  // it may have gone between the look and the focus
