@@ -2,7 +2,8 @@
 # The settings dialog on a private X server: an access key ticks "Show FPS", a mouse click on OK
 # saves, and the settings file holds it; Escape after a change writes nothing; Enter is OK even
 # while a checkbox has the focus; a click in a slider's channel moves it one page; "Visit..." opens
-# the web site in the desktop's browser; a second start while the dialog is open shows no second one.
+# the web site in the desktop's browser; a second start while the dialog is open shows no second one;
+# a stop request ends it even while it reports a failed save.
 # Usage: settings_dialog_test.sh path/to/vesiclar
 set -euo pipefail
 
@@ -153,4 +154,18 @@ xdotool key Escape
 app_pid=$first_pid
 closed
 
-echo "settings dialog: OK saves, Escape cancels, Enter is OK, one dialog at a time"
+# 5. OK while the settings cannot be written shows an error box; a stop request then (the session
+#    ending) still ends the program instead of waiting for someone to dismiss the box.
+mkdir "$settings.tmp"   # the file's replacement cannot be created
+open_dialog
+xdotool key Return
+for _ in $(seq 50); do
+    [ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -ge 2 ] && break
+    sleep 0.1
+done
+[ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -ge 2 ] || fail "a failed save showed no error box"
+kill -TERM "$app_pid"
+closed
+rmdir "$settings.tmp"
+
+echo "settings dialog: OK saves, Escape cancels, Enter is OK, one dialog at a time, a stop ends it"

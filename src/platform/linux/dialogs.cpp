@@ -189,6 +189,7 @@ private:
     GtkWidget* dialog_ = nullptr;
     GtkWidget* pictureFrame_ = nullptr;
     GMainLoop* loop_ = nullptr;
+    GMainLoop* nested_ = nullptr;  // the error box's while it shows
     uintptr_t foreignOwner_ = 0;
     std::map<int, Control> controls_;
     MnemonicPicker mnemonics_;
@@ -627,6 +628,8 @@ void GtkDialogView::endDialog(int result)
     ended_ = true;
     if (loop_)
         g_main_loop_quit(loop_);
+    if (nested_)
+        g_main_loop_quit(nested_);
 }
 
 int GtkDialogView::runChildDialog(int templateId, DialogHandler& handler)
@@ -639,8 +642,16 @@ void GtkDialogView::showError(const std::string& text)
 {
     GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(dialog_), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                             GTK_BUTTONS_OK, "%s", utf8(text).c_str());
-    gtk_dialog_run(GTK_DIALOG(box));
+    // Not gtk_dialog_run: a stop request must end the box too, not wait for someone to dismiss it.
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_signal_connect_swapped(box, "response", G_CALLBACK(g_main_loop_quit), loop);
+    gtk_window_present(GTK_WINDOW(box));
+    nested_ = loop;
+    if (!ended_)
+        g_main_loop_run(loop);
+    nested_ = nullptr;
     gtk_widget_destroy(box);
+    g_main_loop_unref(loop);
 }
 
 // Two settings dialogs at once would each save their own copy of every value, the later undoing
