@@ -107,5 +107,15 @@ int main(int argc, char** argv)
     ScreensaverApp app;
     startUp(app, joinCommandLine(static_cast<int>(rest.size()), rest.data()));
     applyHostOptions(app, options);
-    return dispatchMode(app, options.target);
+    // One full-screen run at a time on a display, as on Windows: a second would take the first's
+    // ramp for the user's and put it back at its end, and stay up after the key that ends the first.
+    const bool fullScreen = (app.mode == kModeRun || app.mode == kModeTest) && !options.target.hosted;
+    if (fullScreen && !platform::claimFullScreenRun()) {
+        std::fprintf(stderr, "vesiclar: a full-screen run is already going on this display\n");
+        return 0;
+    }
+    const int status = dispatchMode(app, options.target);
+    if (fullScreen)
+        platform::releaseFullScreenRun();
+    return status;
 }

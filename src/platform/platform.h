@@ -384,6 +384,17 @@ bool lastGammaRamp(GammaRamp& ramp);
 // changed the displays. Also done by the process's normal exit if nobody did.
 void restoreGamma();
 
+// ---- One full-screen run per display (Linux) --------------------------------------------------
+
+// A second full-screen run on the same display would take the first one's changed ramp and mode
+// for the user's and put them back at its end, and the key that ends one would leave the other
+// up. Claims the display for this process's run (an X selection the server frees when the
+// process goes, however it ends); false when another process holds it. True without a display:
+// the run then says itself that it cannot start. Hosted runs change nothing and claim nothing.
+bool claimFullScreenRun();
+// Frees the claim once the screen is back, so that a run started now need not wait for the exit.
+void releaseFullScreenRun();
+
 // ---- Display guardian (Linux) ------------------------------------------------------------------
 
 // The full-screen run's display mode and gamma ramps come back even when the process dies without

@@ -396,6 +396,28 @@ TEST_F(RunTest, GammaIsSetForTheRunAndTheUsersRampPutBack)
     EXPECT_EQ(readRedGamma(d), before);
 }
 
+TEST_F(RunTest, ASecondFullScreenRunLeavesTheScreenToTheFirst)
+{
+    Display* d = server->display();
+    writeGamma(d, 0.8);
+    const std::vector<uint16_t> before = readRedGamma(d);
+    const std::vector<std::string> settings = with(baseSettings(), {"DefGamma=0", "Gamma=100"});
+    auto first = startRun(settings);
+
+    // A daemon that tries again, or a run started twice by hand.
+    Program second(server->name(), settings);
+    ASSERT_TRUE(second.start({"/s"}));
+    int status = -1;
+    ASSERT_TRUE(second.waitForExit(kEndSeconds, status)) << "a second full-screen run came up over the first";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(second.log().find("Start screensaver"), std::string::npos) << second.log();
+    EXPECT_TRUE(first->running());
+
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*first, "a key");
+    EXPECT_EQ(readRedGamma(d), before) << "the user's ramp is back";
+}
+
 TEST_F(RunTest, DisplayModeChangesForTheRunAndComesBack)
 {
     const std::string& x = server->name();
