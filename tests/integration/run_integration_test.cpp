@@ -1,6 +1,7 @@
 // The real program under a private Xvfb: how a run starts, what ends it, what it leaves behind.
 #include <X11/Xatom.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -320,6 +321,44 @@ TEST_F(RunTest, AHostWindowThatIsGoneOrIsNoWindowIsRefusedWithoutACrash)
         EXPECT_NE(program.log().find("No window could be made"), std::string::npos) << program.log();
     }
     XFreePixmap(d, pixmap);
+}
+
+TEST_F(RunTest, AHostWindowDestroyedWhileTheRunTakesItOverEndsTheRun)
+{
+    // A settings pane closed just as its preview starts. The run marks the window as a drop target
+    // and takes the mark back as it adopts it; the window goes then, or a little later, while the
+    // GL context is made.
+    Display* d = server->display();
+    const Atom dropMark = XInternAtom(d, "XdndAware", False);
+    const int delays[] = {0, 0, 0, 1000, 1500, 2000, 2500, 3000};  // microseconds after the mark goes
+    for (const int delay : delays) {
+        const Window host = makeHostWindow(320, 240);
+        XSelectInput(d, host, PropertyChangeMask);
+        XSync(d, False);
+        Program program(server->name(), baseSettings());
+        ASSERT_TRUE(program.start({"--window-id", hex(host)}));
+        bool markTakenBack = false;
+        for (int waited = 0; waited < 10000 && !markTakenBack && program.running(); ++waited) {
+            while (!markTakenBack && XPending(d)) {
+                XEvent event;
+                XNextEvent(d, &event);
+                markTakenBack = event.type == PropertyNotify && event.xproperty.window == host &&
+                                event.xproperty.atom == dropMark && event.xproperty.state == PropertyDelete;
+            }
+            if (!markTakenBack) {
+                pollfd connection{ConnectionNumber(d), POLLIN, 0};
+                ::poll(&connection, 1, 1);
+            }
+        }
+        ASSERT_TRUE(markTakenBack) << program.standardError();
+        sleepSeconds(delay / 1e6);
+        XDestroyWindow(d, host);
+        XSync(d, False);
+        int status = -1;
+        ASSERT_TRUE(program.waitForExit(kEndSeconds, status))
+            << "gone " << delay << " us after the mark: the run went on drawing into a window that is gone";
+        EXPECT_LT(status, 128) << "gone " << delay << " us after the mark: ended by signal " << status - 128;
+    }
 }
 
 TEST_F(RunTest, MouseTravelBeyondSevenEndsTheRunOnlyWithMouseExit)

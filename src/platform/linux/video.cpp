@@ -480,23 +480,35 @@ void* attachGlWindow(uint64_t nativeWindow)
     // Through SDL's own connection, so that it lands after SDL's mark.
     if (nativeHandles(window, sdlDisplay, sdlWindow))
         putBack(sdlDisplay, sdlWindow, dropMark);
-    // The host may have destroyed it meanwhile; the GL context is where SDL would trip over that.
-    if (sdlDisplay && !isWindow(sdlDisplay, sdlWindow)) {
+    // The host may destroy its window at any moment. Making the GL context, SDL reads the window's
+    // attributes without looking whether that worked, and crashes on a window that is gone; and a
+    // window that goes before the run listens for it would be drawn into for ever. So the window
+    // is held (a server grab on SDL's connection, for SDL's requests only) from the look through
+    // the context, and listened to before the look: gone after it, it comes to the loop as a close.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    bool there = true;
+    if (sdlDisplay) {
+        XGrabServer(sdlDisplay);
+        linux_detail::takeXError();
+        // Keep whatever the window already listens to.
+        XWindowAttributes attributes{};
+        there = XGetWindowAttributes(sdlDisplay, sdlWindow, &attributes) != 0;
+        if (there)
+            XSelectInput(sdlDisplay, sdlWindow, attributes.your_event_mask | StructureNotifyMask);
+        XSync(sdlDisplay, False);
+        there = there && linux_detail::takeXError() == 0;
+    }
+    const bool adopted = there && adoptGlWindow(window, true);
+    if (sdlDisplay) {
+        XUngrabServer(sdlDisplay);
+        XSync(sdlDisplay, False);
+        linux_detail::takeXError();
+    }
+    if (!there) {
         noteFailure("the host's window is not there");
         SDL_DestroyWindow(window);
-        return nullptr;
     }
-    if (!adoptGlWindow(window, true))
-        return nullptr;
-    if (gGlXDisplay) {
-        // Learn when the host destroys its window; keep whatever the window already listens to.
-        XWindowAttributes attributes{};
-        if (XGetWindowAttributes(gGlXDisplay, gGlXWindow, &attributes))
-            XSelectInput(gGlXDisplay, gGlXWindow, attributes.your_event_mask | StructureNotifyMask);
-        XSync(gGlXDisplay, False);
-    }
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-    return window;
+    return adopted ? window : nullptr;
 }
 
 void* createCoverWindow(int x, int y, int width, int height)
