@@ -921,8 +921,9 @@ TEST_F(RunTest, APreviewHandleBeyondThirtyTwoBitsNamesNoWindow)
     int status = -1;
     ASSERT_TRUE(program.waitForExit(kEndSeconds, status)) << "the preview went into another window";
     EXPECT_EQ(status, 0);
-    if (!box)
+    if (!box) {
         EXPECT_NE(program.standardError().find("Cannot creat window!"), std::string::npos) << program.standardError();
+    }
     Window root = 0, up = 0, *children = nullptr;
     unsigned count = 0;
     XQueryTree(d, parent, &root, &up, &children, &count);
