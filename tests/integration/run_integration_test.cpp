@@ -98,6 +98,25 @@ protected:
         return window;
     }
 
+    // A mapped window with a 32-bit visual, whose top byte is the opacity a compositor blends it
+    // with (what compositing desktops and some lockers hand over); None without such a visual. Its
+    // colour map goes with the test's server.
+    Window makeWindowWithAlpha(int width, int height)
+    {
+        Display* d = server->display();
+        XVisualInfo visual{};
+        if (!XMatchVisualInfo(d, DefaultScreen(d), 32, TrueColor, &visual))
+            return None;
+        XSetWindowAttributes attributes{};
+        attributes.colormap = XCreateColormap(d, DefaultRootWindow(d), visual.visual, AllocNone);
+        const Window window = XCreateWindow(d, DefaultRootWindow(d), 10, 10, static_cast<unsigned>(width),
+                                            static_cast<unsigned>(height), 0, 32, InputOutput, visual.visual,
+                                            CWColormap | CWBackPixel | CWBorderPixel, &attributes);
+        XMapWindow(d, window);
+        XSync(d, False);
+        return window;
+    }
+
     std::unique_ptr<XServer> server;
 };
 
@@ -654,19 +673,13 @@ TEST_F(RunTest, TheSceneInAHostWindowWithAnAlphaChannelIsOpaque)
     // Compositing desktops and some lockers hand over a 32-bit window whose top byte is its
     // opacity: any pixel below 0xff there lets the desktop under it show through.
     Display* d = server->display();
-    XVisualInfo visual{};
-    ASSERT_TRUE(XMatchVisualInfo(d, DefaultScreen(d), 32, TrueColor, &visual)) << "Xvfb without a 32-bit visual";
-    XSetWindowAttributes attributes{};
-    attributes.colormap = XCreateColormap(d, DefaultRootWindow(d), visual.visual, AllocNone);
-    const Window host = XCreateWindow(d, DefaultRootWindow(d), 10, 10, 320, 240, 0, 32, InputOutput, visual.visual,
-                                      CWColormap | CWBackPixel | CWBorderPixel, &attributes);
-    XMapWindow(d, host);
-    XSync(d, False);
+    const Window host = makeWindowWithAlpha(320, 240);
+    ASSERT_NE(host, None) << "Xvfb without a 32-bit visual";
     auto program = startRun(baseSettings(), {"-window-id", hex(host)});
     ASSERT_GE(countDamage(d, host, 5.0, 5), 5);
     XImage* image = XGetImage(d, host, 0, 0, 320, 240, AllPlanes, ZPixmap);
     ASSERT_NE(image, nullptr);
-    const unsigned long colour = visual.red_mask | visual.green_mask | visual.blue_mask;
+    const unsigned long colour = image->red_mask | image->green_mask | image->blue_mask;
     std::set<uint32_t> colours;
     int translucent = 0;
     for (int y = 0; y < 240; ++y) {
@@ -681,7 +694,6 @@ TEST_F(RunTest, TheSceneInAHostWindowWithAnAlphaChannelIsOpaque)
     EXPECT_EQ(translucent, 0) << "pixels of 76800 that let what is below show through";
     program->signal(SIGTERM);
     expectCleanEnd(*program, "SIGTERM");
-    XFreeColormap(d, attributes.colormap);
 }
 
 // Some multi-head desktops are one X server with a screen per monitor; a daemon then runs one
@@ -844,14 +856,8 @@ TEST_F(RunTest, APreviewInAParentWithAnAlphaChannelIsOpaque)
     // In a 32-bit parent the top byte of each pixel is its opacity: left at zero, a compositor
     // shows nothing of the preview at all.
     Display* d = server->display();
-    XVisualInfo visual{};
-    ASSERT_TRUE(XMatchVisualInfo(d, DefaultScreen(d), 32, TrueColor, &visual)) << "Xvfb without a 32-bit visual";
-    XSetWindowAttributes attributes{};
-    attributes.colormap = XCreateColormap(d, DefaultRootWindow(d), visual.visual, AllocNone);
-    const Window parent = XCreateWindow(d, DefaultRootWindow(d), 10, 10, 200, 150, 0, 32, InputOutput, visual.visual,
-                                        CWColormap | CWBackPixel | CWBorderPixel, &attributes);
-    XMapWindow(d, parent);
-    XSync(d, False);
+    const Window parent = makeWindowWithAlpha(200, 150);
+    ASSERT_NE(parent, None) << "Xvfb without a 32-bit visual";
     Program program(server->name(), baseSettings());
     ASSERT_TRUE(program.start({"/p", std::to_string(parent)}));
     Picture picture;
@@ -885,7 +891,6 @@ TEST_F(RunTest, APreviewInAParentWithAnAlphaChannelIsOpaque)
     int status = -1;
     ASSERT_TRUE(program.waitForExit(kEndSeconds, status));
     EXPECT_EQ(status, 0);
-    XFreeColormap(d, attributes.colormap);
 }
 
 TEST_F(RunTest, APreviewHandleBeyondThirtyTwoBitsNamesNoWindow)

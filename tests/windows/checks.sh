@@ -7,6 +7,10 @@
 #                                 SCR /s in the background (with that environment, its output to
 #                                 OUT), back once LOG says "Starting main loop..."; pid in $run
 #   ended PID                     true when PID ends within 20 s with exit code 0
+#   start_x_server WHAT COMMAND...
+#                                 a private X server for one test, COMMAND given -displayfd 3 (its
+#                                 output to $work/x-server.log); Wine is moved onto it, and back to
+#                                 the session's own when the script ends
 failures=0
 check() {
   local what=$1
@@ -48,4 +52,21 @@ ended() {
   done
   kill "$1" 2>/dev/null
   return 1
+}
+
+start_x_server() {
+  local what=$1
+  shift
+  "$@" -displayfd 3 3>"$work/display" >"$work/x-server.log" 2>&1 &
+  x_server=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || { echo "FAIL: $what did not start"; kill "$x_server"; exit 1; }
+  # Wine takes its display from the X server its wineserver started on: a new one for this server,
+  # and again the session's own once the test is done.
+  wineserver -k 2>/dev/null
+  export DISPLAY=:$(tr -d '\n' <"$work/display")
+  trap 'wineserver -k 2>/dev/null; kill "$x_server" 2>/dev/null; wait "$x_server" 2>/dev/null' EXIT
 }

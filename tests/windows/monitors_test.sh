@@ -43,24 +43,8 @@ Section "Screen"
     EndSubSection
 EndSection
 CONF
-Xorg -displayfd 3 -config "$work/xorg.conf" -logfile "$work/xorg.log" -nolisten tcp -noreset -novtswitch \
-  3>"$work/display" >/dev/null 2>&1 &
-xorg=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "FAIL: Xorg with the dummy driver did not start"; kill "$xorg"; exit 1; }
-# Wine takes its monitors from the X server its wineserver started on: a new one for this server,
-# and again the session's own once this test is done.
-wineserver -k 2>/dev/null
-export DISPLAY=:$(tr -d '\n' <"$work/display")
-cleanup() {
-  wineserver -k 2>/dev/null
-  kill "$xorg" 2>/dev/null
-  wait "$xorg" 2>/dev/null
-}
-trap cleanup EXIT
+start_x_server "Xorg with the dummy driver" \
+  Xorg -config "$work/xorg.conf" -logfile "$work/xorg.log" -nolisten tcp -noreset -novtswitch
 
 xrandr --addmode DUMMY1 800x600 && xrandr --addmode DUMMY2 800x600 &&
   xrandr --output DUMMY1 --mode 800x600 --pos 0x0 --output DUMMY0 --mode 1024x768 --pos 800x0 --primary \

@@ -16,23 +16,7 @@ key='HKCU\Software\Quorvane\Vesiclar'
 wine reg add "$key" /v EnableMusic /t REG_DWORD /d 0 /f >/dev/null 2>&1
 log=$(wine_temp)/log.txt
 
-Xvfb -displayfd 3 -extension GLX -screen 0 800x600x24 -nolisten tcp -noreset 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb without GLX did not start"; kill "$xvfb"; exit 1; }
-# Wine takes its display from the X server its wineserver started on: a new one for this server,
-# and again the session's own once this test is done.
-wineserver -k 2>/dev/null
-export DISPLAY=:$(tr -d '\n' <"$work/display")
-cleanup() {
-  wineserver -k 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-}
-trap cleanup EXIT
+start_x_server "Xvfb without GLX" Xvfb -extension GLX -screen 0 800x600x24 -nolisten tcp -noreset
 
 rm -f "$log"
 wine "$scr" /s >"$work/run.out" 2>&1 &
