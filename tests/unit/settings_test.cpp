@@ -138,6 +138,19 @@ TEST_F(SettingsPersistence, HandEditedFilesReadForgivinglyAndKeepWhatTheSaveDoes
     EXPECT_EQ(currentSettings.Volume, 41);
 }
 
+TEST_F(SettingsPersistence, AByteOrderMarkDoesNotHideTheFirstValue)
+{
+    // Editors that save "UTF-8 with BOM" put three bytes before the first name.
+    writeStore("\xEF\xBB\xBFVolume=40\r\nWidth=1024\r\n");
+    loadSettings();
+    EXPECT_EQ(currentSettings.Volume, 40);
+    currentSettings.Volume = 41;
+    ASSERT_TRUE(saveSettings());
+    const std::string text = readStore();
+    EXPECT_EQ(text.rfind("\xEF\xBB\xBFVolume=41\r\nWidth=1024\r\n", 0), 0u) << text;
+    EXPECT_EQ(text.find("\nVolume="), std::string::npos) << "no second Volume line: " << text;
+}
+
 TEST_F(SettingsPersistence, SaveThenReloadGivesEveryFieldBack)
 {
     writeStore("Path=/home/someone/vesiclar\n");

@@ -145,7 +145,8 @@ struct SettingsStore::State {
                 line.text.pop_back();
                 line.ending = "\r" + line.ending;
             }
-            size_t first = 0;
+            // A byte order mark (editors' "UTF-8 with BOM") stays in the text but is no part of a name.
+            size_t first = lines.empty() && line.text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
             while (first < line.text.size() && isBlank(line.text[first]))
                 ++first;
             const size_t eq = line.text.find('=');
