@@ -151,6 +151,25 @@ TEST_F(SettingsPersistence, AByteOrderMarkDoesNotHideTheFirstValue)
     EXPECT_EQ(text.find("\nVolume="), std::string::npos) << "no second Volume line: " << text;
 }
 
+TEST_F(SettingsPersistence, ASaveThroughALinkedFileUpdatesTheLinkedCopy)
+{
+    // Dotfile managers link the file in from a folder of their own.
+    mkdir(folder.file("vesiclar").c_str(), 0700);
+    mkdir(folder.file("dotfiles").c_str(), 0700);
+    std::ofstream(folder.file("dotfiles/settings.ini"), std::ios::binary) << "Volume=40\n";
+    ASSERT_EQ(symlink(folder.file("dotfiles/settings.ini").c_str(), folder.file("vesiclar/settings.ini").c_str()), 0);
+    loadSettings();
+    currentSettings.Volume = 41;
+    ASSERT_TRUE(saveSettings());
+    struct stat st{};
+    ASSERT_EQ(lstat(folder.file("vesiclar/settings.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+    std::ifstream in(folder.file("dotfiles/settings.ini"), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().rfind("Volume=41\n", 0), 0u) << text.str();
+}
+
 TEST_F(SettingsPersistence, SaveThenReloadGivesEveryFieldBack)
 {
     writeStore("Path=/home/someone/vesiclar\n");

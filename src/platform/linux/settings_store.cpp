@@ -246,15 +246,25 @@ bool SettingsStore::close()
     bool ok = true;
     if (state_->dirty) {
         const std::string text = state_->text();
-        const std::string temp = state_->path + ".tmp";
         // Without $XDG_CONFIG_HOME or $HOME the writes have nowhere to go: a failure, not a save.
         ok = !state_->path.empty() && makeFolders(state_->path);
+        // A file linked in from elsewhere (a dotfiles folder) is saved where it lives; renaming over
+        // the link would cut it off from that copy.
+        std::string target = state_->path;
+        struct stat st{};
+        if (ok && lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            if (char* real = realpath(target.c_str(), nullptr)) {
+                target = real;
+                std::free(real);
+            }
+        }
+        const std::string temp = target + ".tmp";
         const int fd = ok ? ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
         ok = fd >= 0;
         if (ok) {
             ok = writeAll(fd, text) && fsync(fd) == 0;
             ok = (::close(fd) == 0) && ok;
-            ok = ok && rename(temp.c_str(), state_->path.c_str()) == 0;
+            ok = ok && rename(temp.c_str(), target.c_str()) == 0;
             if (!ok)
                 unlink(temp.c_str());
         }
