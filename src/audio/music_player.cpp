@@ -37,12 +37,14 @@ std::string errorCode()
 
 // A private file copy first; where the temporary folder does not allow loading code, an anonymous
 // in-memory file instead.
-void* loadLibraryCopy(std::span<const uint8_t> image)
+void* loadLibraryCopy(std::span<const uint8_t> image, bool& noCopy)
 {
+    noCopy = false;
     if (image.empty())
         return nullptr;
     void* module = nullptr;
-    if (platform::writeTempFile(libraryPath, sizeof libraryPath, platform::tempDirectory(), "bas", image)) {
+    noCopy = !platform::writeTempFile(libraryPath, sizeof libraryPath, platform::tempDirectory(), "bas", image);
+    if (!noCopy) {
         module = platform::loadLibrary(libraryPath);
         // Where the loaded mapping keeps the code, removing the file now leaves nothing behind even
         // when the process is killed; elsewhere it goes after the library is freed.
@@ -100,10 +102,15 @@ bool MusicPlayer::start(void* window, void* /*instance*/)
     if (!currentSettings.EnableMusic || libraryModule)
         return true;
     Log& log = Log::instance();
-    libraryModule = loadLibraryCopy(libraryImage.empty() ? findResource("BASS", 128) : libraryImage);
+    bool noCopy = false;
+    libraryModule = loadLibraryCopy(libraryImage.empty() ? findResource("BASS", 128) : libraryImage, noCopy);
     if (!libraryModule) {
         log.write("Error: Can't load BASS.DLL\n");
-        return false;
+        // A temporary folder that is missing, read-only or too long is the user's setup, not a
+        // broken library: ending here would leave a screensaver that never shows.
+        if (noCopy)
+            log.write("No temporary folder takes the library's copy: the run goes on without music\n");
+        return noCopy;
     }
     log.done();
 
@@ -126,7 +133,7 @@ bool MusicPlayer::start(void* window, void* /*instance*/)
 void MusicPlayer::play()
 {
     // A second play would reopen musicData under the stream still reading it.
-    if (!currentSettings.EnableMusic || musicStream != 0)
+    if (!currentSettings.EnableMusic || musicStream != 0 || !libraryModule)
         return;
     Log& log = Log::instance();
     log.write("Open music file...");

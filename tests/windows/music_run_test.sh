@@ -4,8 +4,8 @@
 # resolved and its output started; the music's samples reach the sound device, and the copy is
 # gone once the run has ended, even when the session ends under it. Wine's audio goes through
 # ALSA, whose default device here is a file (an ALSA configuration in the run's HOME), so the test
-# hears what Wine played. Without a sound device the library fails to start and the run goes on
-# silent.
+# hears what Wine played. Without a sound device the library fails to start, and without a temporary
+# folder it cannot be copied out; either way the run goes on silent.
 #
 #   music_run_test.sh SESSION_STATE VESICLAR_SCR
 set -uo pipefail
@@ -92,7 +92,17 @@ xdotool mousedown 1 mouseup 1
 check "a click ends the silent run" ended "$run"
 check "no copy of the library is left after it either" no_copy_left
 
-# ---- 3: the session ends (log-off, shutdown) during a run with music ---------------------------
+# ---- 3: the temporary folder is not there: no copy, no log, and the run goes on silent --------
+missing='C:\users\Public\no such folder'
+wine cmd /c "set TEMP=$missing&& set TMP=$missing&& $(winepath -w "$scr") /s" >"$work/run.out" 2>&1 &
+run=$!
+stays_up() { sleep 6; kill -0 "$run" 2>/dev/null; }
+check "without a temporary folder the run stays up" stays_up
+xdotool key space
+check "a key ends that run" ended "$run"
+check "it left no copy of the library" no_copy_left
+
+# ---- 4: the session ends (log-off, shutdown) during a run with music ---------------------------
 # The system may end the process as soon as the run's window has answered WM_ENDSESSION, and
 # Wine's end of session does just that, to every program of this session: this part comes last.
 wine reg add "$drivers" /v Audio /d alsa /f >/dev/null 2>&1
