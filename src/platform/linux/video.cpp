@@ -267,17 +267,15 @@ bool hasAlphaBits(Display* display, Window window)
 // The scene's blending leaves the alpha channel below one in places, which a compositor would
 // show as holes through which the desktop under a locker shows. The finished frame gets full
 // opacity; the colours stay as drawn.
+// The drawing keeps GL's own clear colour and colour mask, so those are put back without asking
+// GL for them every frame.
 void makeFrameOpaque()
 {
-    GLboolean mask[4];
-    GLfloat clear[4];
-    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(clear[0], clear[1], clear[2], clear[3]);
-    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    glClearColor(0, 0, 0, 0);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 bool isSystemKey(const SDL_Keysym& key)
