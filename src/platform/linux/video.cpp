@@ -266,9 +266,8 @@ bool hasAlphaBits(Display* display, Window window)
 
 // The scene's blending leaves the alpha channel below one in places, which a compositor would
 // show as holes through which the desktop under a locker shows. The finished frame gets full
-// opacity; the colours stay as drawn.
-// The drawing keeps GL's own clear colour and colour mask, so those are put back without asking
-// GL for them every frame.
+// opacity; the colours stay as drawn. The drawing keeps GL's own clear colour and colour mask, so
+// those are put back without asking GL for them every frame.
 void makeFrameOpaque()
 {
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
