@@ -265,11 +265,14 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
 {
     *outData = nullptr;
     *outSize = 0;
-    if (entry.versionNeeded < 13 || entry.versionNeeded > kUnpackVersion)
-        return ArchiveStatus::UnsupportedVersion;
     // A directory holds nothing, whatever its method byte says; archivers write them with their
     // compression method and zero sizes, and they never touch the decoder's state.
     const bool directory = entry.isDirectory();
+    // Stored bytes never touch the decoder's state either: passing over one costs nothing.
+    if (!wantOutput && (directory || entry.method == kMethodStored))
+        return ArchiveStatus::Ok;
+    if (entry.versionNeeded < 13 || entry.versionNeeded > kUnpackVersion)
+        return ArchiveStatus::UnsupportedVersion;
     if (directory && entry.unpackedSize != 0)
         return ArchiveStatus::Corrupt;
     if (entry.isSplit())
@@ -284,8 +287,6 @@ ArchiveStatus ArchiveReader::extract(const ArchiveEntry& entry, bool wantOutput,
     if (entry.unpackedSize > kMaxEntrySize)
         return ArchiveStatus::TooLarge;
     const uint32_t packed = entry.hasData() && !directory ? entry.packedSize : 0;
-    if (stored && !wantOutput)
-        return ArchiveStatus::Ok;  // nothing to keep: stored bytes never touch the decoder's state
     if (uint64_t(entry.dataStart()) + packed > span_.size)
         return ArchiveStatus::Corrupt;
     // Sizes the packed bytes cannot hold are refused before the output is allocated for them.
@@ -347,15 +348,29 @@ bool extractArchiveEntry(ArchiveSpan archive, const char* path, uint8_t** outDat
     if (!reader.begin(archive)) {
         status = reader.status();
     } else {
+        // A compressed entry that could not be decoded breaks the solid stream for every entry
+        // that continues it; stored entries and the start of a new stream are still reached.
+        ArchiveStatus broken = ArchiveStatus::Ok;
+        ArchiveEntry brokenAt;
         ArchiveEntry entry;
         while (reader.next(entry)) {
             const bool match = namesEqual(path, entry.name);
             if (!match && !reader.solid())
                 continue;
+            const bool continuesStream = (entry.flags & kEntrySolid) != 0 && !entry.isDirectory() &&
+                                         entry.method != kMethodStored;
+            if (broken != ArchiveStatus::Ok && continuesStream) {
+                if (!match)
+                    continue;
+                status = broken;
+                if (found != nullptr)
+                    *found = brokenAt;
+                break;
+            }
             uint8_t* data = nullptr;
             uint32_t size = 0;
             status = reader.extract(entry, match, &data, &size);
-            if (found != nullptr && (match || status != ArchiveStatus::Ok))
+            if (found != nullptr && match)
                 *found = entry;
             if (match) {
                 if (status == ArchiveStatus::Ok) {
@@ -364,8 +379,12 @@ bool extractArchiveEntry(ArchiveSpan archive, const char* path, uint8_t** outDat
                 }
                 break;
             }
-            if (status != ArchiveStatus::Ok)
-                break;  // a solid chain broken before the wanted entry cannot be decoded past
+            if (status != ArchiveStatus::Ok) {
+                broken = status;
+                brokenAt = entry;
+            } else if (entry.method != kMethodStored && !entry.isDirectory()) {
+                broken = ArchiveStatus::Ok;  // a whole entry: the stream is in step again
+            }
             status = ArchiveStatus::NotFound;
         }
     }

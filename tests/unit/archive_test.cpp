@@ -403,6 +403,36 @@ TEST(Archive, UnsupportedVersionsAndEncryptedEntriesFail)
     EXPECT_EQ(extract(method, "music.ogg").why, ArchiveStatus::UnsupportedMethod);
 }
 
+TEST(Archive, AnEntryTheSolidStreamCannotPassHidesOnlyTheEntriesThatContinueIt)
+{
+    // Stored entries are no part of the stream: one that is encrypted or split hides nothing.
+    std::vector<uint8_t> stored = writeArchive(sampleItems(), {false, true});
+    stored[blockOf(stored, "meshes\\sphere.dat") + 3] |= kEntryEncrypted;
+    stored[blockOf(stored, "textures\\cell.JPG") + 3] |= kEntrySplitBefore;
+    EXPECT_EQ(extract(stored, "music.ogg").bytes, bytesFrom(std::string(5000, 'm')));
+    EXPECT_EQ(extract(stored, "no such file").why, ArchiveStatus::NotFound);
+
+    // An encrypted compressed entry breaks the stream for the entries that continue it; one that
+    // starts a new stream (no solid flag) and the stored ones are reached.
+    const std::vector<uint8_t> text = bytesFrom(std::string(3000, 't') + "tail");
+    std::vector<PackItem> first = {{"a.txt", false, text}, {"b.txt", false, text}, {"empty", false, {}}};
+    std::vector<uint8_t> a = writeArchive(first, {true, true});
+    std::vector<PackItem> second = {{"c.txt", false, bytesFrom(std::string(2000, 'c'))}};
+    const std::vector<uint8_t> b = writeArchive(second, {true, true});
+    a.insert(a.end(), b.begin() + 20, b.end());
+    a[blockOf(a, "a.txt") + 3] |= kEntryEncrypted;
+    ArchiveEntry found;
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    ArchiveStatus why = ArchiveStatus::Ok;
+    EXPECT_FALSE(extractArchiveEntry({a.data(), uint32_t(a.size()), 0}, "b.txt", &data, &size, &why, &found));
+    EXPECT_EQ(why, ArchiveStatus::Encrypted);
+    EXPECT_STREQ(found.name, "a.txt");
+    EXPECT_TRUE(extract(a, "empty").ok);
+    EXPECT_EQ(extract(a, "c.txt").bytes, second[0].bytes);
+    EXPECT_EQ(extract(a, "d.txt").why, ArchiveStatus::NotFound);
+}
+
 TEST(Archive, AbsurdSizesFailCleanly)
 {
     const std::vector<uint8_t> good = writeArchive(sampleItems(), {});
