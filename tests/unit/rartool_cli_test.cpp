@@ -147,6 +147,13 @@ TEST(RartoolCli, AnArchiveWhoseWalkStopsEarlyFailsListAndTest)
         EXPECT_NE(list.out.find("meshes\\sphere.dat 20"), std::string::npos) << list.out;
         EXPECT_NE(list.out.find("rartool: " + rar + ": " + c.reason + "\n"), std::string::npos) << list.out;
     }
+
+    // The end-of-archive block other archivers write last is the walk's proper end.
+    std::ofstream(rar, std::ios::binary | std::ios::trunc) << whole << std::string("\xC4\x3D\x7B\x00\x40\x07\x00", 7);
+    const ToolRun test = rartool("test " + rar, folder);
+    EXPECT_EQ(test.status, 0);
+    EXPECT_EQ(test.out, "2 passed, 0 failed\n");
+    EXPECT_EQ(rartool("list " + rar, folder).status, 0);
 }
 
 TEST(RartoolCli, EntriesFromOtherArchiversAreShownOrRefusedOneLineEach)

@@ -95,6 +95,15 @@ std::string earlyStop(const ArchiveSpan& span, const ArchiveReader& reader)
     const uint32_t at = reader.blockOffset();
     if (at >= span.size)
         return {};
+    // An end-of-archive block (other archivers write one) is shorter than a file header: when it
+    // is what is left, the walk ended where the archive does.
+    constexpr uint8_t kBlockEnd = 0x7B;
+    const uint32_t left = span.size - at;
+    if (left >= 7 && span.base[at + 2] == kBlockEnd) {
+        const uint32_t headerSize = uint32_t(span.base[at + 5] | span.base[at + 6] << 8);
+        if (headerSize >= 7 && headerSize <= left)
+            return {};
+    }
     char text[160];
     if (span.size - at < kFileHeaderSize)
         std::snprintf(text, sizeof text, "cut short: the %u bytes at offset %u are not a whole block header",
