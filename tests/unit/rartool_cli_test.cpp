@@ -197,6 +197,34 @@ TEST(RartoolCli, EntriesFromOtherArchiversAreShownOrRefusedOneLineEach)
     EXPECT_EQ(rartool("extract " + rar + " old.txt -", folder).out, "old.txt: needs unpack version 1.5; only 2.0 is supported\n");
 }
 
+TEST(RartoolCli, EntriesBehindOneTheSolidStreamCannotPassAreNamedAsNotReached)
+{
+    ScratchFolder folder;
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "row " + std::to_string(i % 41) + "\n";
+    std::vector<PackItem> items = {{"a.txt", false, {text.begin(), text.end()}},
+                                   {"b.txt", false, {text.rbegin(), text.rend()}},
+                                   {"empty", false, {}}};
+    std::vector<uint8_t> a = writeArchive(items, {true, true});
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.begin({a.data(), uint32_t(a.size()), 0}));
+    ArchiveEntry e;
+    while (reader.next(e))
+        if (std::string(e.name) == "a.txt")
+            a[e.blockStart + 3] |= kEntryEncrypted;
+    const std::string rar = folder.file("solid.rar");
+    std::ofstream(rar, std::ios::binary).write(reinterpret_cast<const char*>(a.data()), long(a.size()));
+
+    const ToolRun test = rartool("test " + rar, folder);
+    EXPECT_EQ(test.status, 1);
+    EXPECT_EQ(test.out, "a.txt: encrypted\n"
+                        "b.txt: not reached: a.txt, before it in the solid stream: encrypted\n"
+                        "1 passed, 2 failed\n");
+    EXPECT_EQ(rartool("extract " + rar + " b.txt -", folder).out,
+              "b.txt: not reached: a.txt, before it in the solid stream: encrypted\n");
+}
+
 TEST(RartoolCli, FoldersAndSpecialFilesAreRefusedInOneLine)
 {
     ScratchFolder folder;
