@@ -76,7 +76,7 @@ bool Mesh::load(const std::string& path, MeshData* keep)
 {
     DataFile file;
     if (!file.open(path.c_str())) {
-        Log::instance().write("Load mesh <" + path + "> ...failed: missing\n");
+        Log::instance().write("Load mesh <" + path + "> ...failed: " + file.failure() + "\n");
         return false;
     }
     return loadBytes(path, {file.data, file.size}, keep);

@@ -30,13 +30,19 @@ bool openImage(DataFile& file, const std::string& path, bool fromResource, int r
     return file.open(path.c_str());
 }
 
+// Why openImage failed, for the log.
+std::string openFailure(const DataFile& file, bool fromResource)
+{
+    return fromResource || *file.failure() == 0 ? "missing" : file.failure();
+}
+
 bool readJpeg(const std::string& path, DecodedImage& image, bool fromResource, int resourceId, std::string& reason)
 {
     DataFile file;
     if (!openImage(file, path, fromResource, resourceId)) {
         if (!fromResource)
             showMessage("ARCH:Can't load JPG file: " + path, "Error");
-        reason = "missing";
+        reason = openFailure(file, fromResource);
         return false;
     }
     return decodeJpegBytes({file.data, file.size}, image, &reason);
@@ -46,7 +52,7 @@ TgaStatus readTga(const std::string& path, TgaImage& image, bool fromResource, i
 {
     DataFile file;
     if (!openImage(file, path, fromResource, resourceId)) {
-        reason = "missing";
+        reason = openFailure(file, fromResource);
         return TgaStatus::failed;
     }
     const TgaStatus status = decodeTgaBytes({file.data, file.size}, image, &reason);

@@ -52,7 +52,7 @@ bool VertexAnimTrack::load(const std::string& path)
     DataFile file;
     if (!file.open(path.c_str())) {
         clear();
-        Log::instance().write("Load vertex animation track <" + path + "> ...failed: missing\n");
+        Log::instance().write("Load vertex animation track <" + path + "> ...failed: " + file.failure() + "\n");
         return false;
     }
     return loadBytes(path, {file.data, file.size});

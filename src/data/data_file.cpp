@@ -40,8 +40,14 @@ bool DataFile::open(const char* path)
     data = nullptr;  // a resource-bound handle kept its pointer through close
     uint8_t* bytes = nullptr;
     uint32_t count = 0;
-    if (path == nullptr || !extractArchiveEntry(dataArchive(), path, &bytes, &count))
+    ArchiveStatus why = ArchiveStatus::NotFound;
+    if (path == nullptr || !extractArchiveEntry(dataArchive(), path, &bytes, &count, &why)) {
+        // No archive at all reads as a missing entry too: the file is not there to be had.
+        failure_ = why == ArchiveStatus::NotFound || why == ArchiveStatus::BadMarker ? "missing"
+                                                                                    : describeArchiveStatus(why);
         return false;
+    }
+    failure_ = "";
     data = bytes;
     size = count;
     return true;
@@ -52,6 +58,7 @@ bool DataFile::openResource(int id)
     close();
     owned = false;
     data = nullptr;
+    failure_ = "";
     std::span<const uint8_t> bytes = findResource(kCustomData, id);
     if (!bytes.empty() && bytes.size() <= UINT32_MAX) {
         // Resource memory is read-only; the handle never writes through data.

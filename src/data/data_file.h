@@ -13,6 +13,9 @@ public:
     // Extracts the archive entry named path ("meshes\\sphere.dat"; case and separators as in
     // namesEqual) from the embedded archive, resource CustomData 129.
     bool open(const char* path);
+    // Why the last open failed, for a log line: "missing" when the archive has no such entry,
+    // else what is wrong with it ("CRC mismatch", "corrupt", ...). Empty after a success.
+    const char* failure() const { return failure_; }
     // Binds to resource CustomData id in place (not owned). Always true; a missing one is empty.
     bool openResource(int id);
     void close();
@@ -45,6 +48,8 @@ public:
     bool owned = true;  // data came from the extraction and is freed by close
 
 private:
+    const char* failure_ = "";
+
     DataFile(const DataFile&) = delete;
     DataFile& operator=(const DataFile&) = delete;
 };

@@ -213,17 +213,23 @@ TEST_F(MeshGlTest, MalformedFilesLeaveNoList)
 
 TEST_F(MeshGlTest, LoadsThroughTheArchive)
 {
-    const auto archive = storedArchive({{"meshes\\square.dat", meshBytes(squareMesh())}});
+    auto archive = storedArchive({{"meshes\\square.dat", meshBytes(squareMesh())},
+                                  {"meshes\\damaged.dat", meshBytes(squareMesh())}});
+    archive.back() ^= 1;  // the last byte of the last entry's data
     setDataArchiveOverride(archive.data(), static_cast<uint32_t>(archive.size()));
     const size_t logStart = logText().size();
-    Mesh mesh, missing;
+    Mesh mesh, missing, damaged;
     EXPECT_TRUE(mesh.load("meshes\\square.dat"));
     EXPECT_FALSE(missing.load("meshes\\none.dat"));
+    EXPECT_FALSE(damaged.load("meshes\\damaged.dat"));
     setDataArchiveOverride(nullptr, 0);
     EXPECT_NE(mesh.displayList, 0u);
     EXPECT_EQ(missing.displayList, 0u);
+    EXPECT_EQ(damaged.displayList, 0u);
+    // The log tells a file the archive lacks from one it holds damaged.
     EXPECT_EQ(logText().substr(logStart), "Load mesh <meshes\\square.dat> ...done\n"
-                                          "Load mesh <meshes\\none.dat> ...failed: missing\n");
+                                          "Load mesh <meshes\\none.dat> ...failed: missing\n"
+                                          "Load mesh <meshes\\damaged.dat> ...failed: CRC mismatch\n");
 }
 
 // Picking the triangles that face the eye, and those that may cover a pixel centre, must leave the
