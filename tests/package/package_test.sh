@@ -6,6 +6,7 @@
 #   package_test.sh lintian OUT_DIR                         lintian reports no error
 #   package_test.sh unpacked OUT_DIR                        the unpacked package runs
 #   package_test.sh manual PROGRAM MAN_PAGE                 the manual's options are those of --help
+#   package_test.sh install BUILD_DIR HACK_DIR              a staged `make install` and its undoing
 set -euo pipefail
 
 fail() {
@@ -133,6 +134,26 @@ manual)
     [ -z "$missing" ] || fail "the manual page lacks these options of --help: $(echo $missing)"
     extra=$(comm -13 <(echo "$help_options") <(echo "$manual_options"))
     [ -z "$extra" ] || fail "the manual page documents options --help does not know: $(echo $extra)"
+    ;;
+
+install)
+    build=$2 hack_dir=$3
+    stage=$(mktemp -d /tmp/vesiclar-install-XXXXXX)
+    prefix=/opt/vesiclar-test
+    # A component of its own, so the manifest of the user's real install stays as it is.
+    manifest=$build/install_manifest_Unspecified.txt
+    trap 'rm -rf "$stage" "$manifest"' EXIT
+    DESTDIR=$stage cmake --install "$build" --prefix "$prefix" --component Unspecified >/dev/null ||
+        fail "the staged install failed"
+    [ -x "$stage$prefix/bin/vesiclar" ] || fail "no program in $prefix/bin"
+    [ "$(readlink -f "$stage$hack_dir/vesiclar")" = "$stage$prefix/bin/vesiclar" ] ||
+        fail "the hack link does not lead to the installed program: $(readlink "$stage$hack_dir/vesiclar")"
+    # The manifest is what undoes an install (xargs rm <install_manifest.txt): nothing stays.
+    while IFS= read -r path || [ -n "$path" ]; do
+        rm -f "$stage$path"
+    done <"$manifest"
+    left=$(cd "$stage" && find . ! -type d)
+    [ -z "$left" ] || fail "removing what the install manifest lists leaves behind:"$'\n'"$left"
     ;;
 
 *)
