@@ -35,6 +35,8 @@ OutFile "${OUTFILE}"
 ; Only the uninstaller and the notices live here; the screensaver itself goes where Windows lists
 ; screensavers.
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; Installing again (an upgrade, say) keeps the folder an earlier install was given with /D.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
 VIProductVersion "${VERSION}.0"
 VIFileVersion "${VERSION}.0"
@@ -76,6 +78,15 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) 2026 ${PUB
 
 Section "${PRODUCT} screensaver" SecScreensaver
   SectionIn RO
+  ; Installed with /D somewhere else before: that folder's uninstaller would take this install away.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} $0 != $INSTDIR
+    Delete "$0\${NOTICES_NAME}"
+    Delete "$0\${UNINSTALLER}"
+    RMDir "$0"
+  ${EndIf}
+
   SetOutPath "$SYSDIR"
   File "/oname=${SCR_NAME}" "${SCR}"
   SetOutPath "$INSTDIR"

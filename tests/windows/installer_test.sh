@@ -3,7 +3,7 @@
 # Programs has its entry, the licences of the libraries linked into the screensaver lie beside the
 # uninstaller, and Vesiclar becomes the active screensaver; the uninstaller's /S takes
 # all of that away again but keeps the user's settings, and leaves a screensaver the user chose
-# after the install alone.
+# after the install alone. Installing again keeps the folder chosen with /D.
 #
 #   installer_test.sh SESSION_STATE SETUP_EXE VESICLAR_SCR VERSION
 set -uo pipefail
@@ -25,7 +25,14 @@ value() {  # key name: the value's data, or nothing when it is missing
 value_is() { [ "$(value "$1" "$2")" = "$3" ]; }
 missing() { ! wine reg query "$1" /v "$2" >/dev/null 2>&1; }
 key_missing() { ! wine reg query "$1" >/dev/null 2>&1; }
-uninstaller() { winepath -u "$(value "$uninstall_key" UninstallString | tr -d '"')"; }
+text_value() {  # key name: a text value as it is (reg query writes it in the OEM code page)
+  local file=$state/value.reg
+  wine reg export "$1" "$(winepath -w "$file")" /y >/dev/null 2>&1 || return
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n "s/^\"$2\"=\"\(.*\)\"\$/\1/p" |
+    sed 's/\\\\/\\/g; s/\\"/"/g'
+  rm -f "$file"
+}
+uninstaller() { winepath -u "$(text_value "$uninstall_key" UninstallString | tr -d '"')"; }
 notices_name_each_library() {  # the licences the linked libraries ask binaries to carry
   local notices
   notices="$(dirname "$(uninstaller)")/Third-party notices.txt"
@@ -83,6 +90,19 @@ check "the second uninstall ends" uninstall
 check "the screensaver chosen since is still active" value_is "$desktop_key" SCRNSAVE.EXE 'C:\windows\system32\Other.scr'
 check "Vesiclar.scr is gone again" test ! -e "$installed"
 wine reg delete "$desktop_key" /v SCRNSAVE.EXE /f >/dev/null 2>&1
+
+# ---- 3: a folder of the user's choosing (/D) is kept when installing again -------------------
+# /D has to reach the setup unquoted, as a Windows command line gives it.
+custom='C:\Program Files\Vésiclar Ünï test'
+check "the install into a folder of one's own ends" \
+  wine cmd /c "$(winepath -w "$setup") /S /D=$custom" >/dev/null 2>&1
+check "the uninstaller is in that folder" test -f "$(winepath -u "$custom")/Uninstall Vesiclar.exe"
+check "installing again (no /D) ends" install
+check "the entry still names that folder" \
+  test "$(dirname "$(uninstaller)")" = "$(winepath -u "$custom")"
+check "no second folder for the uninstaller" test ! -e "$drive_c/Program Files/Vesiclar"
+check "the uninstall from there ends" uninstall
+check "that folder is gone" test ! -e "$(winepath -u "$custom")"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
