@@ -76,6 +76,20 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
+; A running Vesiclar.scr (a screensaver run, its preview in the Screen Saver settings, its
+; settings dialog) holds its file, which Windows will neither overwrite nor delete but lets be
+; renamed: it goes to a temporary name beside it, deleted at the next restart. Queuing the delete
+; under its own name instead would take away a Vesiclar.scr installed before that restart.
+!macro MoveAsideIfHeld FILE
+  Delete "${FILE}"
+  ${If} ${FileExists} "${FILE}"
+    GetTempFileName $1 "$SYSDIR"
+    Delete $1
+    Rename "${FILE}" $1
+    Delete /REBOOTOK $1
+  ${EndIf}
+!macroend
+
 Section "${PRODUCT} screensaver" SecScreensaver
   SectionIn RO
   ; Installed with /D somewhere else before: that folder's uninstaller would take this install away.
@@ -88,6 +102,9 @@ Section "${PRODUCT} screensaver" SecScreensaver
   ${EndIf}
 
   SetOutPath "$SYSDIR"
+  !insertmacro MoveAsideIfHeld "$SYSDIR\${SCR_NAME}"
+  ; The new one works at once; the old copy waits for a restart that nothing needs sooner.
+  SetRebootFlag false
   File "/oname=${SCR_NAME}" "${SCR}"
   SetOutPath "$INSTDIR"
   File "/oname=${NOTICES_NAME}" "${NOTICES}"
@@ -130,7 +147,8 @@ Section "Uninstall"
     DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
   ${EndIf}
 
-  ; A running screensaver holds its file: it then goes at the next restart.
+  !insertmacro MoveAsideIfHeld "$SYSDIR\${SCR_NAME}"
+  ; Not even renamed (on a share, say): then it goes at the next restart under its name.
   Delete /REBOOTOK "$SYSDIR\${SCR_NAME}"
   Delete "$INSTDIR\${NOTICES_NAME}"
   Delete "$INSTDIR\${UNINSTALLER}"

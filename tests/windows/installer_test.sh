@@ -3,7 +3,8 @@
 # Programs has its entry, the licences of the libraries linked into the screensaver lie beside the
 # uninstaller, and Vesiclar becomes the active screensaver; the uninstaller's /S takes
 # all of that away again but keeps the user's settings, and leaves a screensaver the user chose
-# after the install alone. Installing again keeps the folder chosen with /D.
+# after the install alone. Installing again keeps the folder chosen with /D, and replaces or
+# removes a Vesiclar.scr that is running without a later restart deleting the new one.
 #
 #   installer_test.sh SESSION_STATE SETUP_EXE VESICLAR_SCR VERSION
 set -uo pipefail
@@ -103,6 +104,34 @@ check "the entry still names that folder" \
 check "no second folder for the uninstaller" test ! -e "$drive_c/Program Files/Vesiclar"
 check "the uninstall from there ends" uninstall
 check "that folder is gone" test ! -e "$(winepath -u "$custom")"
+
+# ---- 4: a running Vesiclar.scr (its settings dialog here) is replaced, then removed -----------
+pending() {  # the deletions and renames queued for the next restart, one path a line
+  value 'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations |
+    sed 's/\\0/\n/g' | sed '/^$/d'
+}
+queued_for_restart() { pending | grep -qixF '\??\C:\windows\system32\Vesiclar.scr'; }
+check "the third install ends" install
+wine "$installed" /c >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do
+  xdotool search --onlyvisible --name '^Vesiclar Configuration$' >/dev/null 2>&1 && break
+  sleep 0.2
+done
+check "the settings dialog of the installed Vesiclar.scr is open" kill -0 "$holder"
+held=$(stat -c %i "$installed")
+check "installing over the running screensaver ends" install
+check "a new Vesiclar.scr stands in the place of the running one" \
+  test "$(stat -c %i "$installed")" != "$held"
+check "the new Vesiclar.scr is as built" cmp -s "$scr" "$installed"
+check "the new Vesiclar.scr is not deleted at the next restart" eval '! queued_for_restart'
+check "uninstalling while it runs ends" uninstall
+check "the running Vesiclar.scr is out of the Screen Saver list" test ! -e "$installed"
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+check "installing again before the restart ends" install
+check "that Vesiclar.scr is not deleted at the next restart" eval '! queued_for_restart'
+check "the last uninstall ends" uninstall
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
