@@ -2,7 +2,10 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include <cstring>
@@ -34,7 +37,18 @@ Log::Log(bool withFile)
     file_ = std::fopen("log.txt", "w");
 #else
     // O_NOFOLLOW: a link planted in the folder must not redirect the write.
-    const int fd = ::open("log.txt", O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = ::open("log.txt", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // Runs can overlap (a host starts one a monitor; a render beside a run). The log stays with the
+    // run that holds it: truncated under it, its lines and ours would land over each other. A system
+    // without locks there gets the file as before.
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
     if (fd >= 0) {
         file_ = ::fdopen(fd, "w");
         if (!file_)

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -293,6 +295,31 @@ TEST_F(RenderTest, WithoutATemporaryFolderNoLogIsWrittenWhereTheProgramStarted)
         rmdir(taken.c_str());
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(readFile(start + "/log.txt") == notes) << "the log was written over log.txt where the program started";
+}
+
+// Runs can overlap: a host starts one a monitor, a render goes on beside a run. A later one that
+// truncated log.txt under the first, which writes on at its own offset, left the two runs' lines
+// written over each other; the log stays with the run that has it until that run ends.
+TEST_F(RenderTest, ALogStillBeingWrittenIsLeftToItsRun)
+{
+    const std::string temp = folder.file("temp");
+    ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
+    const std::string trace = "............... Start screensaver ...............\nPath is <>\n";
+    std::ofstream(temp + "/log.txt") << trace;
+    const int held = open((temp + "/log.txt").c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);  // as the run writing it holds it
+    const std::string command = "TMPDIR=" + temp + " " + VESICLAR_BINARY + " --render " + folder.file("beside") +
+                                " --frames 1 --size 64x48 --settings " + settings(0, false, false) + " >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    const std::string kept = readFile(temp + "/log.txt");
+    EXPECT_TRUE(kept == trace) << "the other run's log was truncated or written over: " << kept.substr(0, 200);
+
+    close(held);  // that run has ended: the next one starts a new log
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    const std::string log = readFile(temp + "/log.txt");
+    EXPECT_EQ(log.find("Path is <>\n............... Start"), std::string::npos) << log.substr(0, 200);
+    EXPECT_EQ(log.rfind("............... Start screensaver", 0), 0u) << log.substr(0, 200);
 }
 
 TEST_F(RenderTest, CensusCountsEveryPartAndNoPicturesWritesNone)
