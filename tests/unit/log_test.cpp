@@ -58,6 +58,16 @@ TEST(TempDirectory, PrefersPrivateFoldersAndRefusesSharedOnes)
     setenv("XDG_RUNTIME_DIR", privateDir.c_str(), 1);
     EXPECT_EQ(platform::tempDirectory(), privateDir + "/");
 
+    // A relative folder would name another one once the program has moved into it, and the failure
+    // message would point at a log that is not the run's.
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(folder.path().c_str()), 0);
+    setenv("TMPDIR", "private", 1);
+    EXPECT_EQ(platform::tempDirectory(), privateDir + "/");
+    ASSERT_EQ(chdir(previous), 0);
+    setenv("TMPDIR", sharedDir.c_str(), 1);
+
     setenv("XDG_RUNTIME_DIR", "/tmp", 1);
     const std::string own = platform::tempDirectory();
     EXPECT_EQ(own, "/tmp/vesiclar-" + std::to_string(getuid()) + "/");

@@ -65,8 +65,9 @@ std::string withSlash(std::string path)
 std::string tempDirectory()
 {
     for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+        // Only an absolute path: a relative one names another folder once the program is in it.
         const char* value = std::getenv(name);
-        if (value && isPrivateFolder(value))
+        if (value && value[0] == '/' && isPrivateFolder(value))
             return withSlash(value);
     }
     // A shared folder such as /tmp would let another user plant log.txt as a link, so make our own.
