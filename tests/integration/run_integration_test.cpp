@@ -1,8 +1,11 @@
 // The real program under a private Xvfb: how a run starts, what ends it, what it leaves behind.
+#include <SDL.h>
 #include <X11/Xatom.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +17,8 @@
 #include <sstream>
 
 #include "app/preview.h"
+#include "app/run.h"
+#include "platform/platform.h"
 #include "data/resources.h"
 #include "x_session.h"
 
@@ -1216,4 +1221,75 @@ TEST(PreviewWithoutWindow, ShowsTheErrorAndExitsNormally)
     }
 }
 
+// A touch screen's tap reaches the window as SDL's own left button press, marked as coming from
+// touch; on Windows a tap is a left button press too. A kiosk or tablet without a keyboard has no
+// other way to end the run. No tool puts a real touch into a test server, so the press is given as
+// SDL gives it.
+TEST(RunWindowInput, ATapOnATouchScreenIsALeftButtonAndAFingerMovesLikeTheMouse)
+{
+    XServer server(320, 240);
+    ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+    // In a child: its SDL connection must be gone before the server is, or losing it ends the test.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeEnds[0]);
+        std::string result;
+        setenv("DISPLAY", server.name().c_str(), 1);
+        void* window = platform::videoAvailable() ? platform::createGlWindow(0, 0, 320, 240) : nullptr;
+        if (!window) {
+            result = "no window: " + platform::takeFailureNote();
+        } else {
+            platform::showWindow(window, 0);
+            const Uint32 id = SDL_GetWindowID(static_cast<SDL_Window*>(window));
+            // What the run makes of SDL's touch events once those before them are taken.
+            auto reached = [](SDL_Event& sent, platform::Event& found) {
+                platform::Event event;
+                while (platform::pollEvent(event)) {
+                }
+                SDL_PushEvent(&sent);
+                found = {};
+                while (platform::pollEvent(event))
+                    if (event.type != platform::EventType::Other)
+                        found = event;
+            };
+            SDL_Event touch{};
+            touch.type = SDL_MOUSEMOTION;
+            touch.motion.windowID = id;
+            touch.motion.which = SDL_TOUCH_MOUSEID;
+            touch.motion.x = 250;
+            touch.motion.y = 40;
+            platform::Event found;
+            reached(touch, found);
+            if (found.type != platform::EventType::Motion || found.x != 250 || found.y != 40)
+                result += "a finger's move is not a move; ";
+            touch = {};
+            touch.type = SDL_MOUSEBUTTONDOWN;
+            touch.button.windowID = id;
+            touch.button.which = SDL_TOUCH_MOUSEID;
+            touch.button.button = SDL_BUTTON_LEFT;
+            touch.button.state = SDL_PRESSED;
+            touch.button.clicks = 1;
+            reached(touch, found);
+            RunInput input;
+            handleRunEvent(input, found, 160, 120, false);
+            if (!input.quitPosted)
+                result += "a tap does not end the run; ";
+        }
+        const ssize_t written = write(pipeEnds[1], result.data(), result.size());
+        _exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    std::string result;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<size_t>(n));
+    close(pipeEnds[0]);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(result, "");
+}
 }  // namespace

@@ -626,14 +626,16 @@ bool pollEvent(Event& event)
         if (gGlWindow && !isCover(e.key.windowID))
             event.type = isSystemKey(e.key.keysym) ? EventType::SystemKey : EventType::KeyDown;
         break;
+    // A touch screen's taps and moves come as SDL's own mouse events: they count as the mouse's,
+    // as on Windows.
     case SDL_MOUSEBUTTONDOWN:
-        if (gGlWindow && e.button.windowID == mainId && e.button.which != SDL_TOUCH_MOUSEID) {
+        if (gGlWindow && e.button.windowID == mainId) {
             event.type = EventType::ButtonDown;
             event.button = e.button.button;
         }
         break;
     case SDL_MOUSEMOTION:
-        if (gGlWindow && e.motion.windowID == mainId && e.motion.which != SDL_TOUCH_MOUSEID) {
+        if (gGlWindow && e.motion.windowID == mainId) {
             event.type = EventType::Motion;
             event.x = e.motion.x;
             event.y = e.motion.y;
