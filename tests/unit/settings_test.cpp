@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <future>
@@ -277,6 +278,41 @@ TEST_F(SettingsPersistence, RestoreDefaultsKeepsLoadedVSyncAndPath)
     EXPECT_EQ(defaultSettings.Volume, 75);
     EXPECT_EQ(defaultSettings.Width, 800);
     EXPECT_EQ(currentSettings.Width, 1024);
+}
+
+TEST_F(SettingsPersistence, ARelativeHomeIsTheFolderTheProgramStartedIn)
+{
+    // HOME=. keeps a program's settings beside the user. The program moves into its temporary
+    // folder after loading them; the dialog's save must still go to the file they came from.
+    platform::setSettingsStoreFile("");
+    const WithoutConfigHome clean;
+    const std::string home = std::filesystem::relative(folder.path()).string();
+    setenv("HOME", home.c_str(), 1);
+    mkdir(folder.file(".config").c_str(), 0700);
+    mkdir(folder.file(".config/vesiclar").c_str(), 0700);
+    // Deep enough that the way up from there to the start stops short of /, where extra ".." end.
+    std::string elsewhere = folder.path();
+    for (const auto& part : std::filesystem::current_path()) {
+        (void)part;
+        elsewhere += "/d";
+        mkdir(elsewhere.c_str(), 0700);
+    }
+    std::ofstream(folder.file(".config/vesiclar/settings.ini"), std::ios::binary) << "Volume=40\n";
+    loadSettings();
+    EXPECT_EQ(currentSettings.Volume, 40);
+
+    char started[4096];
+    ASSERT_NE(getcwd(started, sizeof started), nullptr);
+    ASSERT_EQ(chdir(elsewhere.c_str()), 0);
+    currentSettings.Volume = 41;
+    const bool saved = saveSettings();
+    ASSERT_EQ(chdir(started), 0);
+    unsetenv("HOME");
+    EXPECT_TRUE(saved);
+    std::ifstream in(folder.file(".config/vesiclar/settings.ini"), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().rfind("Volume=41\n", 0), 0u) << text.str();
 }
 
 }  // namespace
