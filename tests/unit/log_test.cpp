@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -58,14 +59,22 @@ TEST(TempDirectory, PrefersPrivateFoldersAndRefusesSharedOnes)
     setenv("XDG_RUNTIME_DIR", privateDir.c_str(), 1);
     EXPECT_EQ(platform::tempDirectory(), privateDir + "/");
 
-    // A relative folder would name another one once the program has moved into it, and the failure
-    // message would point at a log that is not the run's.
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(folder.path().c_str()), 0);
-    setenv("TMPDIR", "private", 1);
-    EXPECT_EQ(platform::tempDirectory(), privateDir + "/");
-    ASSERT_EQ(chdir(previous), 0);
+    // A relative folder is one in the folder the program started in, also once the program has
+    // moved into it: the log lands there, and the failure message points there.
+    setenv("XDG_RUNTIME_DIR", sharedDir.c_str(), 1);
+    setenv("TMPDIR", std::filesystem::relative(privateDir).c_str(), 1);
+    std::string deep = privateDir;  // where the way back up to the start stops short of /
+    for (const auto& part : std::filesystem::current_path()) {
+        (void)part;
+        deep += "/d";
+        mkdir(deep.c_str(), 0700);
+    }
+    char started[4096];
+    ASSERT_NE(getcwd(started, sizeof started), nullptr);
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    const std::string afterTheMove = platform::tempDirectory();
+    ASSERT_EQ(chdir(started), 0);
+    EXPECT_EQ(afterTheMove, privateDir + "/");
     setenv("TMPDIR", sharedDir.c_str(), 1);
 
     setenv("XDG_RUNTIME_DIR", "/tmp", 1);

@@ -5,6 +5,7 @@
 #include <X11/extensions/Xrandr.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace platform::linux_detail {
@@ -12,6 +13,10 @@ namespace platform::linux_detail {
 // X carries window ids in 32 bits: a larger number names no window (cut down, it would name
 // another one).
 inline bool isWindowId(uint64_t id) { return id != 0 && id <= 0xffffffffu; }
+
+// A path from the environment as the user meant it: a relative one from the folder the program
+// was started in, which the entry leaves for the temporary folder.
+std::string fromStartDirectory(const std::string& path);
 
 // True while the run's own full-screen GL window exists (not a host's window): only then may the
 // display's gamma ramp change.

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/linux_internal.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -24,15 +25,6 @@ constexpr off_t kMaxFileSize = 64 * 1024;
 
 std::string gStoreFileOverride;
 
-// Where the program was started: the entry moves into the temporary folder between loading the
-// settings and the dialog's save.
-const std::string gStartDirectory = [] {
-    char* cwd = getcwd(nullptr, 0);
-    const std::string path = cwd ? cwd : "";
-    std::free(cwd);
-    return path;
-}();
-
 std::string defaultStoreFile()
 {
     std::string base;
@@ -42,11 +34,8 @@ std::string defaultStoreFile()
         base = std::string(home) + "/.config";
     else
         return {};
-    // A relative $HOME (HOME=. to keep a program's settings beside the user) means the folder the
-    // program started in, before and after the move.
-    if (base[0] != '/' && !gStartDirectory.empty())
-        base = gStartDirectory + "/" + base;
-    return base + "/vesiclar/settings.ini";
+    // HOME=. keeps a program's settings beside the user, before and after the entry's move.
+    return linux_detail::fromStartDirectory(base) + "/vesiclar/settings.ini";
 }
 
 bool readWholeFile(const std::string& path, std::string& text)

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
+#include "platform/linux/linux_internal.h"
 #include "platform/platform.h"
 #include "platform/platform_common.h"
 
@@ -44,6 +46,13 @@ LocalTime localTime()
 
 namespace {
 
+const std::string gStartDirectory = [] {
+    char* cwd = getcwd(nullptr, 0);
+    const std::string path = cwd ? cwd : "";
+    std::free(cwd);
+    return path;
+}();
+
 // A folder is private enough when it is ours and nobody else may write into it.
 bool isPrivateFolder(const std::string& path)
 {
@@ -62,13 +71,24 @@ std::string withSlash(std::string path)
 
 }  // namespace
 
+std::string linux_detail::fromStartDirectory(const std::string& path)
+{
+    if (path.empty() || path[0] == '/' || gStartDirectory.empty())
+        return path;
+    // Without the ".." of the way there, as a message naming the folder should show it.
+    std::error_code ignored;
+    const std::filesystem::path joined = std::filesystem::path(gStartDirectory) / path;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(joined, ignored);
+    return (resolved.empty() ? joined : resolved).string();
+}
+
 std::string tempDirectory()
 {
     for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
-        // Only an absolute path: a relative one names another folder once the program is in it.
         const char* value = std::getenv(name);
-        if (value && value[0] == '/' && isPrivateFolder(value))
-            return withSlash(value);
+        const std::string folder = linux_detail::fromStartDirectory(value ? value : "");
+        if (isPrivateFolder(folder))
+            return withSlash(folder);
     }
     // A shared folder such as /tmp would let another user plant log.txt as a link, so make our own.
     const std::string own = "/tmp/vesiclar-" + std::to_string(getuid());
