@@ -64,7 +64,15 @@ int dispatchMode(ScreensaverApp& app, const RunTarget& target)
                          std::getenv("DISPLAY") ? "" : " ($DISPLAY is not set)");
             return 1;
         }
-        run(app, target);
+        if (run(app, target) == kRunWithoutMusicLibrary) {
+            // The screen went black and back at once: without a word the user has nothing to go on.
+            if (Log::instance().isOpen())
+                std::fprintf(stderr, "vesiclar: the music's audio library cannot be loaded (see log.txt in %s)\n",
+                             platform::tempDirectory().c_str());
+            else
+                std::fprintf(stderr, "vesiclar: the music's audio library cannot be loaded\n");
+            return 1;
+        }
         // Not one frame shown: the window could not be made (no OpenGL on this display, or the
         // host's window is not there). Ending quietly would look like a run that went well.
         if (platform::presentedFrames() == 0) {

@@ -1,6 +1,5 @@
 #include "app/run.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "app/scene_driver.h"
@@ -200,8 +199,8 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
         return 0;
     }
 
-    // 7: music. A library that cannot be loaded ends the process, but not before the screen is
-    // back as it was.
+    // 7: music. A library that cannot be loaded ends the run, but not before the screen is back as
+    // it was.
     MusicPlayer music;
     bool playMusic = runPlaysMusic(target, currentSettings.EnableMusic);
     if (playMusic && hosted && !platform::claimHostedMusic()) {
@@ -211,7 +210,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
     if (playMusic && !music.start(gMainWindow, app.instance)) {
         closeAllWindows(app);
         restoreScreen(hosted, 1);
-        std::exit(0);
+        return kRunWithoutMusicLibrary;
     }
     // Log-off or shutdown may end the process before the teardown: the library and its copy in
     // the temporary folder go while the system waits.

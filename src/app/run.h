@@ -51,6 +51,10 @@ bool takeMouseTravel(RunInput& input);
 // Main-loop step 5.
 inline bool travelEndsRun(const RunInput& input, bool mouseExit) { return mouseExit && input.mouseTravel > 7.0f; }
 
+// run(): the music was on and its audio library would not load; the run ended before its first
+// frame, the screen given back.
+constexpr int32_t kRunWithoutMusicLibrary = -1;
+
 // The full-screen run: start, main loop, teardown. 0 when no window could be made; otherwise the
 // parameter of the last message, which is 0 here.
 int32_t run(ScreensaverApp& app, const RunTarget& target);

@@ -166,4 +166,22 @@ TEST_F(MusicRunTest, MusicOffOpensNoDeviceWritesNoCopyAndLogsNoMusicLines)
     EXPECT_FALSE(std::filesystem::exists(soundFolder + "/out.raw")) << "the sound device was opened";
 }
 
+// The carried library cannot be loaded when a library it needs is missing or broken (a machine
+// without libvorbisfile, here one that is no library at all). The run ends before its first
+// frame; a status 0 and no word would leave the user at a screen that went black and back.
+TEST_F(MusicRunTest, AnAudioLibraryThatCannotBeLoadedEndsTheRunWithAReasonAndStatusOne)
+{
+    const std::string broken = soundFolder + "/lib";
+    std::filesystem::create_directory(broken);
+    std::ofstream(broken + "/libvorbisfile.so.3");
+    Program program(server->name(), musicSettings("1", "40"));
+    ASSERT_TRUE(program.start({"/s"}, {"LD_LIBRARY_PATH=" + broken}));
+    int status = -1;
+    ASSERT_TRUE(program.waitForExit(60, status));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(program.standardError().find("audio library cannot be loaded"), std::string::npos)
+        << program.standardError();
+    EXPECT_NE(program.log().find("Error: Can't load BASS.DLL\n"), std::string::npos) << program.log();
+}
+
 }  // namespace
