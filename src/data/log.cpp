@@ -3,6 +3,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,8 +37,9 @@ Log::Log(bool withFile)
     // user's own there.
     file_ = std::fopen("log.txt", "w");
 #else
-    // O_NOFOLLOW: a link planted in the folder must not redirect the write.
-    int fd = ::open("log.txt", O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // O_NOFOLLOW: a link planted in the folder must not redirect the write. O_NONBLOCK: a FIFO put
+    // there to watch the log must not hold the run up until someone reads it.
+    int fd = ::open("log.txt", O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     // Runs can overlap (a host starts one a monitor; a render beside a run). The log stays with the
     // run that holds it: truncated under it, its lines and ours would land over each other. A system
     // without locks there gets the file as before.
@@ -45,7 +47,9 @@ Log::Log(bool withFile)
         ::close(fd);
         fd = -1;
     }
-    if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
+    struct stat st{};
+    if (fd >= 0 && (::fcntl(fd, F_SETFL, 0) != 0 || ::fstat(fd, &st) != 0 ||
+                    (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0))) {
         ::close(fd);
         fd = -1;
     }

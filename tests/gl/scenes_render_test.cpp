@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -319,6 +321,28 @@ TEST_F(RenderTest, ALogStillBeingWrittenIsLeftToItsRun)
     EXPECT_EQ(std::system(command.c_str()), 0);
     const std::string log = readFile(temp + "/log.txt");
     EXPECT_EQ(log.find("Path is <>\n............... Start"), std::string::npos) << log.substr(0, 200);
+    EXPECT_EQ(log.rfind("............... Start screensaver", 0), 0u) << log.substr(0, 200);
+}
+
+// A FIFO in log.txt's place (to watch the log as it is written): without a reader the run must
+// not wait for one, and with one the reader gets the log.
+TEST_F(RenderTest, AFifoInTheLogsPlaceNeitherHoldsTheRunUpNorGoesWithoutTheLog)
+{
+    const std::string temp = folder.file("temp");
+    ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((temp + "/log.txt").c_str(), 0600), 0);
+    const std::string command = "TMPDIR=" + temp + " timeout 20 " + VESICLAR_BINARY + " --render " +
+                                folder.file("fifo") + " --frames 1 --size 64x48 --settings " +
+                                settings(0, false, false) + " >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "the run waited for a reader of the log";
+
+    auto reader = std::async(std::launch::async, [&] { return readFile(temp + "/log.txt"); });
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    if (reader.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ::close(::open((temp + "/log.txt").c_str(), O_WRONLY));  // lets the reader end
+        FAIL() << "the log never reached the reader";
+    }
+    const std::string log = reader.get();
     EXPECT_EQ(log.rfind("............... Start screensaver", 0), 0u) << log.substr(0, 200);
 }
 
