@@ -2,8 +2,8 @@
 // real archive, read back from its PNG files.
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <fcntl.h>
+#include <png.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

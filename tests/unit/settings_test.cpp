@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <sstream>
