@@ -117,6 +117,15 @@ xdotool key Escape
 closed
 cmp -s "$settings" "$work/before.ini" || fail "Escape changed the settings file"
 
+# 2b. X carries window ids in 32 bits: an owner handle beyond them names no window. Cut down, this
+#     one would be the root window's, and the dialog would be kept above it as its owner's.
+root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+open_dialog "/c:$(( (1 << 32) + root ))"
+owner=$(xprop -id "$window" WM_TRANSIENT_FOR)
+[[ $owner != *"$root"* ]] || fail "an owner handle beyond 32 bits made the dialog transient for $owner"
+xdotool key Escape
+closed
+
 # 3. The next run shows what was saved, and Enter is OK while a checkbox has the focus. Before
 #    that, a click in the volume slider's channel right of its thumb moves it one page (10), not to
 #    the pointer.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/linux/bitmap_file.h"
+#include "platform/linux/linux_internal.h"
 #include "platform/mnemonics.h"
 #include "platform/platform.h"
 
@@ -432,8 +433,9 @@ int GtkDialogView::run(bool onlyOne)
         return result_;
     gtk_widget_show_all(gtk_dialog_get_content_area(GTK_DIALOG(dialog_)));
     gtk_widget_realize(dialog_);
-    if (foreignOwner_) {
-        // A host's settings window (/c:HANDLE): stay above it like a dialog it opened.
+    if (linux_detail::isWindowId(foreignOwner_)) {
+        // A host's settings window (/c:HANDLE): stay above it like a dialog it opened. A handle
+        // beyond X's 32 bits names no window; cut down, it would name another one.
         GdkDisplay* display = gtk_widget_get_display(dialog_);
         if (GDK_IS_X11_DISPLAY(display)) {
             if (GdkWindow* owner = gdk_x11_window_foreign_new_for_display(display, foreignOwner_)) {
