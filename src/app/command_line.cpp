@@ -63,7 +63,11 @@ std::string joinCommandLine(int argc, const char* const* argv)
 {
     std::string line;
     for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i] ? argv[i] : "";
+        std::string arg = argv[i] ? argv[i] : "";
+        // No Windows path holds a double quote; in the program name it would end or open the
+        // quoted name early, and part of the name would be read as the switch.
+        if (i == 0)
+            std::erase(arg, '"');
         if (i > 0)
             line += ' ';
         if (arg.find(' ') != std::string::npos)

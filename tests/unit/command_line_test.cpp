@@ -84,6 +84,16 @@ TEST(CommandLine, JoinRebuildsWhatAWindowsHostPasses)
     EXPECT_EQ(app.parentWindow, 1234u);
     const char* plain[] = {"vesiclar"};
     EXPECT_EQ(joinCommandLine(1, plain), "vesiclar");
+
+    // Whatever a launcher puts in the program name, the switch after it decides: a double quote
+    // there (no Windows path holds one) would end or open the quoted name early.
+    for (const char* name : {"\"vesiclar", "/opt/a \"b/vesiclar", "/opt/x\" -y/vesiclar"}) {
+        const char* run[] = {name, "/s"};
+        const char* configure[] = {name, "/c"};
+        EXPECT_EQ(parseCommandLine(app, joinCommandLine(2, run)), kModeRun) << name;
+        EXPECT_EQ(parseCommandLine(app, joinCommandLine(2, configure)), kModeConfigure) << name;
+        EXPECT_EQ(parseCommandLine(app, joinCommandLine(1, run)), kModeConfigure) << name;
+    }
 }
 
 // argv as an xscreensaver host or a user passes it, through to the mode and the run's settings.
