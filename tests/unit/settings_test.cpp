@@ -234,6 +234,39 @@ TEST_F(SettingsPersistence, GarbageTruncatedAndHugeFilesGiveFactoryValues)
     EXPECT_LT(seconds, 0.5);
 }
 
+TEST_F(SettingsPersistence, ASaveKeepsWhatItCannotReadAndTheFilesOwnLineEnds)
+{
+    // Too large to be read: a save would leave only its own values of it.
+    std::string large(100u << 10, '#');
+    large.replace(0, 11, "Volume=10\n#");
+    writeStore(large);
+    loadSettings();
+    EXPECT_EQ(currentSettings.Volume, 75);
+    EXPECT_FALSE(saveSettings());
+    EXPECT_TRUE(readStore() == large) << "the file was replaced";
+
+    // Lines ending in CR alone, as old Mac editors save them, are lines too.
+    writeStore("# mine\rVolume=40\rWidth=1024\r");
+    loadSettings();
+    EXPECT_EQ(currentSettings.Volume, 40);
+    EXPECT_EQ(currentSettings.Width, 1024);
+    currentSettings.Volume = 41;
+    ASSERT_TRUE(saveSettings());
+    std::string text = readStore();
+    EXPECT_EQ(text.rfind("# mine\rVolume=41\rWidth=1024\r", 0), 0u) << text;
+    EXPECT_NE(text.find("\rHeight=600\r"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+
+    // Added lines end in CR LF when the file's do.
+    writeStore("Volume=40\r\nWidth=1024");
+    loadSettings();
+    ASSERT_TRUE(saveSettings());
+    text = readStore();
+    EXPECT_EQ(text.rfind("Volume=40\r\nWidth=1024\r\n", 0), 0u) << text;
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        EXPECT_EQ(text[at - 1], '\r') << "a bare LF at " << at << " in " << text;
+}
+
 TEST_F(SettingsPersistence, AFifoInTheFilesPlaceGivesFactoryValuesWithoutWaiting)
 {
     mkdir(folder.file("vesiclar").c_str(), 0700);

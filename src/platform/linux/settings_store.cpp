@@ -38,19 +38,24 @@ std::string defaultStoreFile()
     return linux_detail::fromStartDirectory(base) + "/vesiclar/settings.ini";
 }
 
-bool readWholeFile(const std::string& path, std::string& text)
+enum class FileRead { Absent, Read, Unreadable };
+
+FileRead readWholeFile(const std::string& path, std::string& text)
 {
     // O_NONBLOCK: opening a FIFO put there in the file's place would otherwise wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return errno == ENOENT ? FileRead::Absent : FileRead::Unreadable;
     struct stat st{};
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileSize;
     if (ok) {
         text.resize(static_cast<size_t>(st.st_size));
         size_t got = 0;
-        while (got < text.size()) {
+        while (ok && got < text.size()) {
             const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n >= 0;
             if (n <= 0)
                 break;
             got += static_cast<size_t>(n);
@@ -58,7 +63,7 @@ bool readWholeFile(const std::string& path, std::string& text)
         text.resize(got);
     }
     ::close(fd);
-    return ok;
+    return ok ? FileRead::Read : FileRead::Unreadable;
 }
 
 bool makeFolders(const std::string& file)
@@ -104,6 +109,9 @@ struct SettingsStore::State {
     std::string path;
     std::vector<Line> lines;  // file order; a save rewrites only the values it writes
     bool dirty = false;
+    // Something is there that could not be read whole (too large, not a file, a read error): a
+    // save would put a few values in place of what it holds.
+    bool mustNotReplace = false;
 
     static bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -136,17 +144,15 @@ struct SettingsStore::State {
     void parse(const std::string& text)
     {
         for (size_t pos = 0; pos < text.size();) {
-            size_t end = text.find('\n', pos);
+            // Lines end in LF, CR LF, or CR alone (as old Mac editors save).
+            size_t end = text.find_first_of("\r\n", pos);
             Line line;
-            line.ending = end == std::string::npos ? "" : "\n";
             if (end == std::string::npos)
                 end = text.size();
             line.text = text.substr(pos, end - pos);
-            pos = end + 1;
-            if (!line.text.empty() && line.text.back() == '\r') {
-                line.text.pop_back();
-                line.ending = "\r" + line.ending;
-            }
+            const size_t endLength = text.compare(end, 2, "\r\n") == 0 ? 2 : end < text.size() ? 1 : 0;
+            line.ending = text.substr(end, endLength);
+            pos = end + endLength;
             // A byte order mark (editors' "UTF-8 with BOM") stays in the text but is no part of a name.
             size_t first = lines.empty() && line.text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
             while (first < line.text.size() && isBlank(line.text[first]))
@@ -163,6 +169,14 @@ struct SettingsStore::State {
             }
             lines.push_back(std::move(line));
         }
+    }
+
+    std::string lineEnding() const
+    {
+        for (const Line& line : lines)
+            if (!line.ending.empty())
+                return line.ending;
+        return "\n";
     }
 
     std::string text() const
@@ -186,9 +200,11 @@ bool SettingsStore::open()
     if (state_->path.empty())
         return false;
     std::string text;
-    if (!readWholeFile(state_->path, text))
-        return true;  // absent or unreadable: an empty key, as a freshly created one
-    state_->parse(text);
+    const FileRead read = readWholeFile(state_->path, text);
+    // Absent or unreadable: an empty key, as a freshly created one.
+    if (read == FileRead::Read)
+        state_->parse(text);
+    state_->mustNotReplace = read == FileRead::Unreadable;
     return true;
 }
 
@@ -234,9 +250,11 @@ void SettingsStore::writeNumber(const char* name, uint32_t value)
     if (State::Line* line = state_->find(name)) {
         line->text = line->text.substr(0, line->valueAt) + text;
     } else {
+        // Added lines end as the file's own do, so an editor does not see mixed line ends.
+        const std::string ending = state_->lineEnding();
         if (!state_->lines.empty() && state_->lines.back().ending.empty())
-            state_->lines.back().ending = "\n";
-        state_->lines.push_back({std::string(name) + "=" + text, "\n", name, std::strlen(name) + 1});
+            state_->lines.back().ending = ending;
+        state_->lines.push_back({std::string(name) + "=" + text, ending, name, std::strlen(name) + 1});
     }
     state_->dirty = true;
 }
@@ -249,7 +267,7 @@ bool SettingsStore::close()
     if (state_->dirty) {
         const std::string text = state_->text();
         // Without $XDG_CONFIG_HOME or $HOME the writes have nowhere to go: a failure, not a save.
-        ok = !state_->path.empty() && makeFolders(state_->path);
+        ok = !state_->path.empty() && !state_->mustNotReplace && makeFolders(state_->path);
         // A file linked in from elsewhere (a dotfiles folder) is saved where it lives; renaming over
         // the link would cut it off from that copy.
         std::string target = state_->path;
