@@ -2,7 +2,11 @@
 // builder, camera orientation, the scene text, the cell field's periodic distance and the music
 // loop's seam; and the program's own command line.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "assets/texture.h"
+#include "common.h"
 #include "image.h"
 #include "mesh.h"
 #include "music.h"
@@ -176,6 +181,27 @@ TEST(AssetgenMusic, ShortLoopIsPeriodicAndEncodesEveryFrame)
     uint64_t granule;
     std::memcpy(&granule, &ogg[last + 6], 8);
     EXPECT_EQ(granule, loop.frames());
+}
+
+// A small file sits in the stream's buffer until the file is closed, and only then meets a full
+// disk: that failure has to fail the run, or the build packs a cut-off file into the data.
+TEST(AssetgenFiles, WriteThatFailsOnlyAtCloseIsReported)
+{
+    ScratchFolder folder;
+    const FileSet files = {{"scenes/cells/scene0.txt", Bytes(900, 'x')}};
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A file size limit stands in for the full disk: writes past it fail with EFBIG.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{512, 512};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(writeFiles(folder.path(), files) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "a cut-off file was reported as written";
 }
 
 // An option without its value, or one misspelt, is refused before anything is written: taken as

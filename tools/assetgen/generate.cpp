@@ -31,6 +31,8 @@ bool writeFiles(const std::string& folder, const FileSet& files)
         }
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(f.bytes.data()), static_cast<std::streamsize>(f.bytes.size()));
+        // A small file is still in the stream's buffer: a full disk shows only when it is closed.
+        out.close();
         if (!out) {
             std::fprintf(stderr, "assetgen: cannot write %s\n", path.string().c_str());
             return false;

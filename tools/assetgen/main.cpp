@@ -52,12 +52,13 @@ int main(int argc, char** argv)
     if (!sheet.empty()) {
         Bytes png = contactSheet();
         FILE* f = std::fopen(sheet.c_str(), "wb");
-        if (!f || std::fwrite(png.data(), 1, png.size(), f) != png.size()) {
+        bool written = f && std::fwrite(png.data(), 1, png.size(), f) == png.size();
+        // The last part of the picture goes out only when the file is closed.
+        if (f && std::fclose(f) != 0) written = false;
+        if (!written) {
             std::fprintf(stderr, "assetgen: cannot write %s\n", sheet.c_str());
-            if (f) std::fclose(f);
             return 1;
         }
-        std::fclose(f);
     }
     if (!previews.empty()) {
         FileSet files;

@@ -356,11 +356,12 @@ int main(int argc, char** argv)
 
     Bytes png = contactSheet(tiles);
     FILE* f = std::fopen(argv[1], "wb");
-    if (!f || std::fwrite(png.data(), 1, png.size(), f) != png.size()) {
+    bool written = f && std::fwrite(png.data(), 1, png.size(), f) == png.size();
+    // The last part of the picture goes out only when the file is closed.
+    if (f && std::fclose(f) != 0) written = false;
+    if (!written) {
         std::fprintf(stderr, "assetgen_sheet: cannot write %s\n", argv[1]);
-        if (f) std::fclose(f);
         return 1;
     }
-    std::fclose(f);
     return 0;
 }
