@@ -529,8 +529,10 @@ SpareState gSpare;
 
 void UnpackStateDeleter::operator()(UnpackState* state) const
 {
+    // Only a state with its window is worth keeping: one whose window could not be allocated
+    // would be handed out again without one.
     UnpackState* empty = nullptr;
-    if (state != nullptr && !gSpare.state.compare_exchange_strong(empty, state))
+    if (state != nullptr && (state->window == nullptr || !gSpare.state.compare_exchange_strong(empty, state)))
         delete state;
 }
 

@@ -4,7 +4,13 @@
 #include "data/rar_unpack.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -105,6 +111,44 @@ TEST(RarStream, LiteralsAndAShortMatch)
     EXPECT_TRUE(d.ok);
     EXPECT_EQ(d.bytes, model);
 }
+
+#ifndef _WIN32
+// Runs in a process of its own, whose heap holds no freed megabyte that could stand in for the
+// window: address space for the small state but not for the window, then room again.
+void decodeAfterAllocationFailure(const Bytes& stream)
+{
+    // A state kept from an earlier extraction is taken out of the way first.
+    const UnpackStatePtr held = createUnpackState();
+    long sizeKb = 0;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            sizeKb = std::stol(line.substr(7));
+    const rlimit tight{rlim_t(sizeKb + 256) * 1024, RLIM_INFINITY};
+    if (sizeKb == 0 || setrlimit(RLIMIT_AS, &tight) != 0)
+        std::_Exit(3);
+    const bool failed = createUnpackState() == nullptr;
+    const rlimit open{RLIM_INFINITY, RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &open);
+    if (!failed)
+        std::_Exit(4);  // the limit did not bite: nothing was tried
+    const Decoded d = decode(stream, 6);
+    std::_Exit(d.ok && d.bytes == Bytes{'a', 'b', 'c', 'd', 'e', 'f'} ? 0 : 1);
+}
+
+// A window that could not be allocated once (memory short for a moment) must not be handed out
+// later: the next extraction has to get a window of its own, not write through a null one.
+TEST(RarStream, DecodesAfterAnAllocationFailure)
+{
+    Bits b;
+    putLzTables(b);
+    for (char c : std::string("abcdef"))
+        literal(b, uint8_t(c));
+    const Bytes stream = b.finish();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(decodeAfterAllocationFailure(stream), testing::ExitedWithCode(0), "");
+}
+#endif  // an address-space limit is a POSIX resource limit
 
 TEST(RarStream, FarMatchesAreOneOrTwoBytesLonger)
 {
