@@ -239,6 +239,7 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
 
     // 13-15.
     bool running = true;
+    bool unseen = false;
     RunInput input;
     if (!hosted)
         centrePointer();
@@ -263,6 +264,16 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
         if (input.quitPosted) {
             running = false;
             continue;
+        }
+        // Frames nobody can see would only cost power; the scene waits and takes up where it was.
+        if (!platform::glWindowSeen()) {
+            platform::waitForEvent(100);
+            unseen = true;
+            continue;
+        }
+        if (unseen) {
+            timer.restart();
+            unseen = false;
         }
         const float dt = static_cast<float>(timer.elapsed());
         timer.restart();

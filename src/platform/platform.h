@@ -318,6 +318,11 @@ void destroyGlContext();
 void swapBuffers();
 // Swaps presented through swapBuffers since the process started.
 uint64_t presentedFrames();
+// Whether any of the GL window can be seen: false while it, or a window it lies in, is unmapped,
+// or while other windows cover all of it. True when there is no GL window. Cheap once a frame.
+bool glWindowSeen();
+// Sleeps until an event is waiting or the time is up (a stop signal may wait as long).
+void waitForEvent(int milliseconds);
 
 // ---- Input -------------------------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <regex>
 #include <set>
@@ -646,6 +647,69 @@ TEST_F(RunTest, HostWindowGetsFramesIgnoresInputAndEndsPromptlyOnSigterm)
     EXPECT_EQ(readRedGamma(d), before);
     XWindowAttributes attributes{};
     EXPECT_TRUE(XGetWindowAttributes(d, host, &attributes)) << "the host's window stays";
+}
+
+// User and system CPU seconds the process has used so far, all its threads together.
+double cpuSeconds(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos)
+        return 0;
+    std::istringstream fields(text.substr(end + 2));
+    std::string skip;
+    for (int i = 0; i < 11; ++i)
+        fields >> skip;
+    unsigned long user = 0, system = 0;
+    fields >> user >> system;
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// A share of one core the program used over `seconds`.
+double cpuShare(pid_t pid, double seconds)
+{
+    const double before = cpuSeconds(pid);
+    sleepSeconds(seconds);
+    return (cpuSeconds(pid) - before) / seconds;
+}
+
+// The host's settings window iconified (its preview pane inside goes with it) or covered: the run
+// must not keep a core busy with frames nobody sees, and must draw again once they can be seen.
+TEST_F(RunTest, AHostedRunRestsWhileItsWindowCannotBeSeen)
+{
+    Display* d = server->display();
+    const Window host = makeHostWindow(320, 240);
+    const Window pane = XCreateSimpleWindow(d, host, 0, 0, 320, 240, 0, 0, BlackPixel(d, 0));
+    XMapWindow(d, pane);
+    XSync(d, False);
+    auto program = startRun(baseSettings(), {"-window-id", hex(pane)});
+    ASSERT_GE(countDamage(d, pane, 5.0, 3), 3) << "frames while shown";
+
+    XUnmapWindow(d, host);
+    XSync(d, False);
+    sleepSeconds(1);
+    EXPECT_LT(cpuShare(program->pid(), 3), 0.1) << "share of a core with the host's window unmapped";
+    XMapWindow(d, host);
+    XSync(d, False);
+    EXPECT_GE(countDamage(d, pane, 5.0, 3), 3) << "frames once the host's window is back";
+
+    const Window cover = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 800, 600, 0, 0, BlackPixel(d, 0));
+    XMapRaised(d, cover);
+    XSync(d, False);
+    sleepSeconds(1);
+    EXPECT_LT(cpuShare(program->pid(), 3), 0.1) << "share of a core with the window covered";
+    XDestroyWindow(d, cover);
+    XSync(d, False);
+    EXPECT_GE(countDamage(d, pane, 5.0, 3), 3) << "frames once uncovered";
+
+    XUnmapWindow(d, host);
+    XSync(d, False);
+    sleepSeconds(0.5);
+    program->signal(SIGTERM);
+    int status = -1;
+    ASSERT_TRUE(program->waitForExit(0.5, status)) << "SIGTERM must end a resting run within half a second";
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(RunTest, PictureFollowsAHostWindowThatGrows)

@@ -41,6 +41,9 @@ Display* gGlXDisplay = nullptr;
 std::vector<SDL_Window*> gCovers;
 int gCursorCounter = 0;
 uint64_t gSwaps = 0;
+bool gGlWindowCovered = false;  // another window hides all of it (the server says so when it changes)
+bool gGlWindowViewable = true;  // mapped, and every window it lies in too
+Uint32 gNextViewableCheck = 0;
 int gLastXError = 0;
 XErrorHandler gPreviousHandler = nullptr;
 
@@ -402,7 +405,20 @@ bool adoptGlWindow(SDL_Window* window, bool foreign)
     gGlWindowAlpha = gGlXDisplay && hasAlphaBits(gGlXDisplay, gGlXWindow);
     linux_detail::takeXError();
     watchConnection(gGlXDisplay);
+    gGlWindowCovered = false;
+    gGlWindowViewable = true;
+    gNextViewableCheck = SDL_GetTicks();
     return true;
+}
+
+// Whether the window is covered comes only as a change, to those who asked for it; SDL does not.
+void listenForVisibility()
+{
+    XWindowAttributes attributes{};
+    if (!gGlXDisplay || !XGetWindowAttributes(gGlXDisplay, gGlXWindow, &attributes))
+        return;
+    XSelectInput(gGlXDisplay, gGlXWindow, attributes.your_event_mask | VisibilityChangeMask);
+    XFlush(gGlXDisplay);
 }
 
 }  // namespace
@@ -443,6 +459,7 @@ void* createGlWindow(int x, int y, int width, int height)
     rememberFocus();
     // The window's destruction by someone else must reach the run as a close.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    listenForVisibility();
     // The run is the screen saver: another one must not start over it.
     SDL_DisableScreenSaver();
     return window;
@@ -491,7 +508,8 @@ void* attachGlWindow(uint64_t nativeWindow)
         XWindowAttributes attributes{};
         there = XGetWindowAttributes(sdlDisplay, sdlWindow, &attributes) != 0;
         if (there)
-            XSelectInput(sdlDisplay, sdlWindow, attributes.your_event_mask | StructureNotifyMask);
+            XSelectInput(sdlDisplay, sdlWindow,
+                         attributes.your_event_mask | StructureNotifyMask | VisibilityChangeMask);
         XSync(sdlDisplay, False);
         there = there && linux_detail::takeXError() == 0;
     }
@@ -605,6 +623,25 @@ void swapBuffers()
 
 uint64_t presentedFrames() { return gSwaps; }
 
+bool glWindowSeen()
+{
+    if (!gGlWindow || !gGlXDisplay || gGlWindowGone)
+        return true;
+    // A window inside one that is unmapped (a host's settings window iconified) is told nothing:
+    // asked twice a second while shown, at every wake while hidden.
+    const Uint32 now = SDL_GetTicks();
+    if (!gGlWindowViewable || SDL_TICKS_PASSED(now, gNextViewableCheck)) {
+        gNextViewableCheck = now + 500;
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(gGlXDisplay, gGlXWindow, &attributes))
+            gGlWindowViewable = attributes.map_state == IsViewable;
+        linux_detail::takeXError();
+    }
+    return gGlWindowViewable && !gGlWindowCovered;
+}
+
+void waitForEvent(int milliseconds) { SDL_WaitEventTimeout(nullptr, milliseconds); }
+
 bool pollEvent(Event& event)
 {
     SDL_Event e;
@@ -666,6 +703,9 @@ bool pollEvent(Event& event)
             if (x.type == DestroyNotify && gGlXWindow && x.xdestroywindow.window == gGlXWindow) {
                 gGlWindowGone = true;
                 event.type = EventType::Close;
+            } else if (x.type == VisibilityNotify && gGlXWindow && x.xvisibility.window == gGlXWindow) {
+                gGlWindowCovered = x.xvisibility.state == VisibilityFullyObscured;
+                gGlWindowViewable = true;  // only a viewable window is told this
             }
         }
         break;

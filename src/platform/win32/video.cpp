@@ -334,6 +334,14 @@ void swapBuffers()
 
 uint64_t presentedFrames() { return gSwaps; }
 
+// The run's window is topmost on the screen-saver desktop; nothing hides it there.
+bool glWindowSeen() { return true; }
+
+void waitForEvent(int milliseconds)
+{
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds), QS_ALLINPUT);
+}
+
 bool pollEvent(Event& event)
 {
     if (popEvent(event))
