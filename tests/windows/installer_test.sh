@@ -47,13 +47,17 @@ install() {
   echo "   installed in $((($(date +%s%N) - started) / 1000000)) ms"
 }
 # The uninstaller runs on from a copy of itself in the temporary folder, so its own process ends
-# before the work is done: wait (up to 30 s) until the uninstaller itself is gone.
+# before the work is done: wait (up to 30 s) until the uninstaller itself is gone, and then its
+# Add/Remove Programs entry, which goes after the folder.
 uninstall() {
   local program started=$(date +%s%N)
   program=$(uninstaller)
   wine "$program" /S || return 1
   for _ in $(seq 300); do
-    [ -e "$program" ] || { echo "   uninstalled in $((($(date +%s%N) - started) / 1000000)) ms"; return 0; }
+    if [ ! -e "$program" ] && key_missing "$uninstall_key"; then
+      echo "   uninstalled in $((($(date +%s%N) - started) / 1000000)) ms"
+      return 0
+    fi
     sleep 0.1
   done
   return 1
