@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -528,6 +531,44 @@ TEST_F(AudioEngine, VolumeZeroIsSilentAndHalfVolumeHalves)
         peak = std::max(peak, std::abs(static_cast<int>(half[start + i])));
     }
     EXPECT_GT(peak, 5000);
+}
+
+// A device that stops taking samples (a sound server that no longer answers, a sink whose clock
+// stopped) must not hold up the end of the run: stop and free come before the screen is given back.
+TEST_F(AudioEngine, StopAndFreeReturnWhenTheDeviceNoLongerTakesSamples)
+{
+    const std::string fifo = folder.file("stalled.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Open but never read: once the pipe is full, the device's thread waits in its write for good.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const std::vector<uint8_t> ogg = encodeOgg(testChord(2, 44100, 0.5), 2, 44100);
+    // In a child process, so that a free that never returns cannot hang the test itself.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        useDiskOutput(fifo);
+        bool played = engine.init(1, 44100, 0, nullptr, nullptr) != 0;
+        const uint32_t size = static_cast<uint32_t>(ogg.size());
+        const uint32_t stream = played ? engine.streamCreateFile(1, ogg.data(), 0, size, 0) : 0;
+        played = stream != 0 && engine.streamPlay(stream, 0, kAudioStreamLoop) != 0;
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        engine.stop();
+        engine.free();
+        _exit(played ? 0 : 2);
+    }
+    int status = 0;
+    pid_t ended = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    close(reader);
+    ASSERT_EQ(ended, child) << "stop and free were still waiting for the device 13 s after it stalled";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 }  // namespace

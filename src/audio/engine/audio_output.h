@@ -13,7 +13,8 @@ using MixFunction = bool (*)(void* user, int16_t* out, int frames);
 // Opens the system's default output at `rate` Hz and starts pulling blocks from `mix`. False,
 // with nothing left open, when there is no device or it will not play that format.
 bool openOutput(int rate, MixFunction mix, void* user);
-// Stops pulling and closes the device; once it returns, `mix` is not called again.
+// Stops pulling and closes the device; once it returns, `mix` is not called again. A device that
+// no longer takes samples is halted and left to the process's end instead of waited for.
 void closeOutput();
 // Halts the device once what it plays has become silence (waiting a short, bounded while for
 // that), so halting does not click.
