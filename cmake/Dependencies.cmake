@@ -24,6 +24,8 @@ find_package(PNG REQUIRED)
 find_package(ZLIB REQUIRED)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(XRANDR REQUIRED IMPORTED_TARGET xrandr x11)
+# The monitor's power saving (DPMS) and the user's idle time during a full-screen run.
+pkg_check_modules(XPOWER REQUIRED IMPORTED_TARGET xext xscrnsaver)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)

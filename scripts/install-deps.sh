@@ -10,7 +10,7 @@ packages=(
   libjpeg-dev libpng-dev zlib1g-dev libogg-dev libvorbis-dev
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libbenchmark-dev
-  libxdamage-dev libxss-dev
+  libxext-dev libxss-dev libxdamage-dev
   xvfb xdotool x11-utils x11-xserver-utils imagemagick
   # Xorg with the dummy driver: a test server with several RandR outputs and a screen that can
   # grow, which Xvfb (one output) cannot be.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -710,6 +711,34 @@ TEST_F(RunTest, AHostedRunRestsWhileItsWindowCannotBeSeen)
     int status = -1;
     ASSERT_TRUE(program->waitForExit(0.5, status)) << "SIGTERM must end a resting run within half a second";
     EXPECT_EQ(status, 0);
+}
+
+// Left running overnight, the full-screen run holds the server's screen saver off, which holds off
+// the monitor's power saving too: the run must put the monitor to sleep on the user's schedule
+// itself, counting from the user's last input, draw nothing while it sleeps, and still end on a key.
+TEST_F(RunTest, TheFullScreenRunLetsTheMonitorSleepOnTheUsersSchedule)
+{
+    char levels[] = "/tmp/vesiclar-dpms-XXXXXX";
+    const int file = mkstemp(levels);
+    ASSERT_GE(file, 0);
+    close(file);
+    Display* d = server->display();
+    XResetScreenSaver(d);  // the user's last input
+    XSync(d, False);
+    const auto lastInput = std::chrono::steady_clock::now();
+    auto program = startRun(baseSettings(), {"/s"},
+                            {std::string("LD_PRELOAD=") + FAKE_DPMS_LIBRARY, "VESICLAR_FAKE_DPMS_TIMEOUTS=4 0 8",
+                             std::string("VESICLAR_FAKE_DPMS_LEVELS=") + levels});
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - lastInput).count();
+    sleepSeconds(std::max(0.0, 10.0 - waited));
+
+    std::ifstream forced(levels);
+    const std::string sequence((std::istreambuf_iterator<char>(forced)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(sequence, "1\n3\n") << "the levels forced: standby, then off";
+    EXPECT_LT(cpuShare(program->pid(), 2), 0.1) << "share of a core with the monitor off";
+    ASSERT_TRUE(xdotool(server->name(), {"key", "space"}));
+    expectCleanEnd(*program, "a key with the monitor off");
+    unlink(levels);
 }
 
 TEST_F(RunTest, PictureFollowsAHostWindowThatGrows)

@@ -4,6 +4,8 @@
 #include <GL/gl.h>
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
+#include <X11/extensions/dpms.h>
+#include <X11/extensions/scrnsaver.h>
 
 #include <poll.h>
 #include <unistd.h>
@@ -46,6 +48,17 @@ bool gGlWindowViewable = true;  // mapped, and every window it lies in too
 Uint32 gNextViewableCheck = 0;
 int gLastXError = 0;
 XErrorHandler gPreviousHandler = nullptr;
+
+// The full-screen run holds the server's screen saver off, and with it the monitor's power saving:
+// the run keeps the user's power-saving schedule itself.
+struct PowerSaving {
+    bool kept = false;  // the server has DPMS, enabled when the run began
+    CARD16 standby = 0, suspend = 0, off = 0;  // seconds of idleness; 0: never
+    Uint64 idleSince = 0;  // SDL ticks at the user's last input, or when someone else woke the monitor
+    Uint64 nextLook = 0;
+    bool asleep = false;  // the monitor is in a power-saving level
+};
+PowerSaving gPower;
 
 int recordXError(Display*, XErrorEvent* error)
 {
@@ -421,6 +434,80 @@ void listenForVisibility()
     XFlush(gGlXDisplay);
 }
 
+// Taken before the run holds the screen saver off, which also sets the server's idle time back.
+void startPowerSaving(Display* display)
+{
+    gPower = {};
+    int event = 0, error = 0;
+    CARD16 level = DPMSModeOn;
+    BOOL enabled = False;
+    if (!display || !DPMSQueryExtension(display, &event, &error) || !DPMSInfo(display, &level, &enabled) || !enabled ||
+        !DPMSGetTimeouts(display, &gPower.standby, &gPower.suspend, &gPower.off)) {
+        linux_detail::takeXError();
+        return;
+    }
+    const Uint64 now = SDL_GetTicks64();
+    Uint64 idle = 0;
+    XScreenSaverInfo info{};
+    if (XScreenSaverQueryExtension(display, &event, &error) && XScreenSaverQueryInfo(display, DefaultRootWindow(display), &info))
+        idle = info.idle;
+    linux_detail::takeXError();
+    gPower.idleSince = now > idle ? now - idle : 0;
+    gPower.kept = gPower.standby || gPower.suspend || gPower.off;
+    gPower.nextLook = now;
+}
+
+// The level the user's schedule calls for after that many milliseconds without input.
+CARD16 scheduledLevel(Uint64 idle)
+{
+    auto passed = [idle](CARD16 seconds) { return seconds && idle >= seconds * Uint64{1000}; };
+    if (passed(gPower.off))
+        return DPMSModeOff;
+    if (passed(gPower.suspend))
+        return DPMSModeSuspend;
+    if (passed(gPower.standby))
+        return DPMSModeStandby;
+    return DPMSModeOn;
+}
+
+// Whether the monitor is off (or in standby or suspend) by the user's schedule; looked at four
+// times a second. Any input ends the run, and the server wakes the monitor for it by itself.
+bool monitorAsleep()
+{
+    if (!gPower.kept || !gGlXDisplay || gForeign)
+        return false;
+    const Uint64 now = SDL_GetTicks64();
+    if (now < gPower.nextLook)
+        return gPower.asleep;
+    gPower.nextLook = now + 250;
+    const CARD16 due = scheduledLevel(now - gPower.idleSince);
+    if (due == DPMSModeOn && !gPower.asleep)
+        return false;
+    CARD16 level = DPMSModeOn;
+    BOOL enabled = False;
+    if (!DPMSInfo(gGlXDisplay, &level, &enabled) || !enabled) {
+        // Turned off during the run: the monitor stays as it is.
+        linux_detail::takeXError();
+        gPower.asleep = false;
+        return false;
+    }
+    if (gPower.asleep && level == DPMSModeOn) {
+        // Woken by another program: the schedule starts again from here, as the server's does.
+        gPower.idleSince = now;
+        gPower.asleep = false;
+        return false;
+    }
+    // Deeper only: the levels go On, Standby, Suspend, Off.
+    if (due > level) {
+        DPMSForceLevel(gGlXDisplay, due);
+        if (!DPMSInfo(gGlXDisplay, &level, &enabled))
+            level = DPMSModeOn;
+        linux_detail::takeXError();
+    }
+    gPower.asleep = level != DPMSModeOn;
+    return gPower.asleep;
+}
+
 }  // namespace
 
 void* createGlWindow(int x, int y, int width, int height)
@@ -460,7 +547,9 @@ void* createGlWindow(int x, int y, int width, int height)
     // The window's destruction by someone else must reach the run as a close.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     listenForVisibility();
-    // The run is the screen saver: another one must not start over it.
+    // The run is the screen saver: another one must not start over it. The monitor still sleeps on
+    // the user's schedule.
+    startPowerSaving(gGlXDisplay);
     SDL_DisableScreenSaver();
     return window;
 }
@@ -583,6 +672,7 @@ void closeWindow(void* window)
         gGlWindowAlpha = false;
         gFocusToTakeBack = false;
         gKeyboardUnsure = false;
+        gPower = {};
         // SDL would wait for the unmapping of a window that no longer exists; the process is
         // about to end, so its bookkeeping is simply left behind.
         if (gone)
@@ -627,6 +717,8 @@ bool glWindowSeen()
 {
     if (!gGlWindow || !gGlXDisplay || gGlWindowGone)
         return true;
+    if (monitorAsleep())
+        return false;
     // A window inside one that is unmapped (a host's settings window iconified) is told nothing:
     // asked twice a second while shown, at every wake while hidden.
     const Uint32 now = SDL_GetTicks();
