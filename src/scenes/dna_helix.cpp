@@ -315,7 +315,8 @@ void DnaHelix::loadMolecule(const char* fileName)
     const bool opened = file.open(fileName);
     const std::span<const uint8_t> bytes = opened ? std::span<const uint8_t>(file.data, file.size) : std::span<const uint8_t>();
     if (!buildMolecule(bytes))
-        Log::instance().write("Molecule <").write(fileName).write(opened ? "> has no atoms: truncated\n" : "> has no atoms: missing\n");
+        Log::instance().write("Molecule <").write(fileName).write("> has no atoms: ")
+            .write(opened ? "truncated" : file.failure()).write("\n");
     file.close();
 }
 

@@ -476,8 +476,18 @@ TEST_F(MoleculeShowTest, DrawsEveryAtomOnceInItsHelixAndTheChromosomesAboveDetai
     EXPECT_FLOAT_EQ(prims[rungs + 14 * 9].vertices[0].a, 1.0f);
 }
 
-TEST_F(SceneAssetsTest, AMissingMoleculeFileGivesAnEmptyShowThatStillDraws)
+TEST_F(SceneAssetsTest, AMissingOrDamagedMoleculeFileGivesAnEmptyShowThatStillDraws)
 {
+    // The log tells a file the archive lacks from one it holds damaged.
+    std::vector<uint8_t> withDamage = storedArchive({{"dna3.dat", moleculeBytes()}});
+    withDamage.back() ^= 1;  // the last byte of the molecule's data
+    setDataArchiveOverride(withDamage.data(), static_cast<uint32_t>(withDamage.size()));
+    DnaHelix damaged;
+    damaged.loadMolecule("dna3.dat");
+    setDataArchiveOverride(archive.data(), static_cast<uint32_t>(archive.size()));
+    EXPECT_TRUE(damaged.strandA.empty());
+    EXPECT_NE(logText().find("Molecule <dna3.dat> has no atoms: CRC mismatch"), std::string::npos);
+
     DnaHelix helix;
     helix.loadMolecule("dna7.dat");
     EXPECT_TRUE(helix.moleculeLoaded);
