@@ -47,6 +47,16 @@ int runConfigure(const ScreensaverApp& app)
     return 0;
 }
 
+// A run that ends before showing anything says why, and where the log is when there is one.
+int failedRun(const char* why)
+{
+    if (Log::instance().isOpen())
+        std::fprintf(stderr, "vesiclar: %s (see log.txt in %s)\n", why, platform::tempDirectory().c_str());
+    else
+        std::fprintf(stderr, "vesiclar: %s\n", why);
+    return 1;
+}
+
 }  // namespace
 
 int dispatchMode(ScreensaverApp& app, const RunTarget& target)
@@ -64,25 +74,13 @@ int dispatchMode(ScreensaverApp& app, const RunTarget& target)
                          std::getenv("DISPLAY") ? "" : " ($DISPLAY is not set)");
             return 1;
         }
-        if (run(app, target) == kRunWithoutMusicLibrary) {
-            // The screen went black and back at once: without a word the user has nothing to go on.
-            if (Log::instance().isOpen())
-                std::fprintf(stderr, "vesiclar: the music's audio library cannot be loaded (see log.txt in %s)\n",
-                             platform::tempDirectory().c_str());
-            else
-                std::fprintf(stderr, "vesiclar: the music's audio library cannot be loaded\n");
-            return 1;
-        }
+        // The screen went black and back at once: without a word the user has nothing to go on.
+        if (run(app, target) == kRunWithoutMusicLibrary)
+            return failedRun("the music's audio library cannot be loaded");
         // Not one frame shown: the window could not be made (no OpenGL on this display, or the
         // host's window is not there). Ending quietly would look like a run that went well.
-        if (platform::presentedFrames() == 0) {
-            if (Log::instance().isOpen())
-                std::fprintf(stderr, "vesiclar: no OpenGL window could be made (see log.txt in %s)\n",
-                             platform::tempDirectory().c_str());
-            else
-                std::fprintf(stderr, "vesiclar: no OpenGL window could be made\n");
-            return 1;
-        }
+        if (platform::presentedFrames() == 0)
+            return failedRun("no OpenGL window could be made");
         return 0;
     default:
         return 0;
