@@ -41,6 +41,8 @@ void CellsScene::load(const std::string& path)
         file.close();
     }
     const CellLayout layout = parseCellLayout(bytes);
+    // A new context loads the field anew; the old cells point at lists of the old one.
+    cells.clear();
     if (!layout.complete)
         Log::instance().write("Cell layout <").write(path).write("> is missing or truncated: ")
             .write(static_cast<int>(layout.records.size())).write(" cells\n");

@@ -29,6 +29,7 @@ void TransitionHaze::load()
     glFinish();
 
     count = 6;
+    layers.clear();
     for (int32_t i = 0; i < count; ++i) layers.push_back(randomDirection());
 }
 

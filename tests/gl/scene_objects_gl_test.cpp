@@ -11,6 +11,7 @@
 #include "scenes/cells_scene.h"
 #include "scenes/core_scene.h"
 #include "scenes/loading_screen.h"
+#include "scenes/transition_haze.h"
 
 namespace {
 
@@ -59,6 +60,21 @@ TEST_F(SceneObjectsTest, CellsUseTheFullBodyOnlyAtHighDetailAndReadSixtyFourCell
             EXPECT_NE(cell->mitoList, 0u);
         }
     }
+}
+
+// A second load (a new GL context, as the frame benchmark makes) must give the same field, not the
+// old one with a second one on top.
+TEST_F(SceneObjectsTest, LoadingAgainReplacesTheCellsAndTheHazeLayers)
+{
+    CellsScene scene;
+    scene.load("reg_cells.dat");
+    scene.load("reg_cells.dat");
+    EXPECT_EQ(scene.cells.size(), 64u);
+
+    TransitionHaze haze;
+    haze.load();
+    haze.load();
+    EXPECT_EQ(haze.layers.size(), static_cast<size_t>(haze.count));
 }
 
 TEST_F(SceneObjectsTest, MissingLayoutGivesAnEmptyFieldThatStillDrawsAndIsLogged)
