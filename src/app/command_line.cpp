@@ -77,14 +77,3 @@ std::string joinCommandLine(int argc, const char* const* argv)
     }
     return line;
 }
-
-const char* modeName(int32_t mode)
-{
-    switch (mode) {
-    case kModeConfigure: return "configure";
-    case kModePreview: return "preview";
-    case kModeRun: return "run";
-    case kModeTest: return "test";
-    default: return "unknown";
-    }
-}

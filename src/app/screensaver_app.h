@@ -34,4 +34,3 @@ int32_t parseCommandLine(ScreensaverApp& app, const std::string& commandLine);
 // when it holds a blank, the arguments joined by blanks.
 std::string joinCommandLine(int argc, const char* const* argv);
 
-const char* modeName(int32_t mode);

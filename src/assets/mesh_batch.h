@@ -26,8 +26,6 @@ public:
     // merged) and room for copies copies; GL context current. False for an empty mesh.
     bool build(const MeshData& mesh, uint32_t copies);
     bool empty() const { return copies_ == 0; }
-    uint32_t capacity() const { return copies_; }
-    uint32_t verticesPerCopy() const { return vertexCount_; }
 
     // Copy k: every vertex v goes to linear · v + offset, every normal n to turn · n (GL
     // renormalises normals, so turn need only have the direction right).

@@ -99,7 +99,6 @@ public:
     // Reads the marker and the archive header. On failure status() says why.
     bool begin(const ArchiveSpan& archive);
     bool solid() const { return (archiveFlags_ & kArchiveSolid) != 0; }
-    uint16_t archiveFlags() const { return archiveFlags_; }
 
     // The next file entry (blocks of other types are skipped); false at the end, at a sub-block or
     // at a header that cannot be right (too short, or pointing backwards).

@@ -380,10 +380,8 @@ GammaRamp gammaRamp(float redExponent, float greenExponent, float blueExponent);
 // Puts gammaRamp(e_r, e_g, e_b) on the displays and says whether the system took it. The ramp in
 // force before the first call is read and kept for restoreGamma. Only while the run's own
 // full-screen GL window exists; otherwise (a host's window, the off-screen renderer) nothing is
-// changed, the ramp is only remembered (lastGammaRamp), and false is returned.
+// changed and false is returned.
 bool setGamma(float redExponent, float greenExponent, float blueExponent);
-// The last ramp setGamma was asked for; false when it was never called.
-bool lastGammaRamp(GammaRamp& ramp);
 // Puts back the ramp that was in force before the first setGamma, or the linear ramp when that
 // could not be read or was unusable (all zero or not rising). No effect when setGamma never
 // changed the displays. Also done by the process's normal exit if nobody did.

@@ -4,21 +4,6 @@
 
 #include "render/gl.h"
 
-// The pixel format the full-screen window asks for, for the platforms that choose one: RGBA,
-// drawn to a window, double buffered, 32 colour bits, 24 depth bits, 8 stencil bits.
-struct PixelFormatRequest {
-    uint16_t size = 40;        // bytes of the descriptor
-    uint16_t version = 1;
-    uint32_t flags = 0x25;     // draw to window | support OpenGL | double buffer
-    uint8_t pixelType = 0;     // RGBA
-    uint8_t colourBits = 32;
-    uint8_t depthBits = 24;
-    uint8_t stencilBits = 8;
-    uint8_t layerType = 0;     // main plane
-    bool doubleBuffer() const { return (flags & 0x01) != 0; }
-};
-inline constexpr PixelFormatRequest kPixelFormatRequest{};
-
 // The optional entry points of the current context, resolved by initGl. Kept in a namespace so
 // they never collide with the GL library's own exported symbols of the same names.
 namespace glext {

@@ -83,10 +83,6 @@ void callList(uint32_t list)
     countDraw();
 }
 
-void vertex(const Vector3& v) { glVertex3f(v.x, v.y, v.z); }
-
-void texCoord(const Vector3& v) { glTexCoord2f(v.x, v.y); }
-
 void beginOverlay2D()
 {
     glDisable(GL_DEPTH_TEST);
@@ -106,39 +102,4 @@ void endOverlay2D()
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glEnable(GL_DEPTH_TEST);
-}
-
-namespace {
-
-// The matrix that glGet returns for the current matrix mode.
-GLenum currentMatrixQuery()
-{
-    GLint mode = GL_MODELVIEW;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    switch (mode) {
-    case GL_PROJECTION: return GL_PROJECTION_MATRIX;
-    case GL_TEXTURE: return GL_TEXTURE_MATRIX;
-    default: return GL_MODELVIEW_MATRIX;
-    }
-}
-
-}  // namespace
-
-void rotateVector(Vector3& v, const Vector3& axis, float degrees)
-{
-    const GLenum query = currentMatrixQuery();
-    GLfloat m[16];
-    glPushMatrix();
-    glLoadIdentity();
-    glGetFloatv(query, m);
-    // The bottom row of the first three columns: glRotatef multiplies on the right, so this row
-    // comes back as v times the rotation, which is the rotation's transpose applied to v.
-    m[3] = v.x;
-    m[7] = v.y;
-    m[11] = v.z;
-    glLoadMatrixf(m);
-    glRotatef(degrees, axis.x, axis.y, axis.z);
-    glGetFloatv(query, m);
-    v = {m[3], m[7], m[11]};
-    glPopMatrix();
 }

@@ -36,14 +36,8 @@ void scaleUniform(float s);
 void scale(const Vector3& v);
 // Calls a display list and counts it as one draw of the current frame part.
 void callList(uint32_t list);
-void vertex(const Vector3& v);
-void texCoord(const Vector3& v);  // (v.x, v.y); v.z ignored
 
 // The 2D overlay: an 800 x 600 box, origin bottom left, whatever the window size, depth test off.
 // Between the two the current matrix is the modelview matrix; the pair must be balanced.
 void beginOverlay2D();
 void endOverlay2D();
-
-// v turned by -degrees about axis (the transpose of glRotatef's matrix applied to v), computed on
-// the current GL matrix stack, which is left as it was.
-void rotateVector(Vector3& v, const Vector3& axis, float degrees);

@@ -145,7 +145,7 @@ bool CameraPath::loadTrack(std::span<const uint8_t> text)
     return true;
 }
 
-void CameraPath::loadRandomScene(const char* /*ignoredName*/)
+void CameraPath::loadRandomScene()
 {
     trackEnded = false;
     const int count = static_cast<int>(fileRange(sceneSet)) + 1;

@@ -49,8 +49,7 @@ public:
 
     // Loads a random scene file of the current set. A file that cannot be read or flown is skipped
     // for the next number of the set (logged); when none can be flown, the previous track stays.
-    // The name is ignored: the path always comes from the set and the random number.
-    void loadRandomScene(const char* ignoredName = nullptr);
+    void loadRandomScene();
 
     // Tint = colour of the cell nearest to the last keyframe's position. Works with any scene
     // that offers placeAround(point) and a list `cells` of owned cells with distance and colour.

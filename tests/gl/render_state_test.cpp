@@ -1,16 +1,9 @@
-#include <cmath>
+#include <vector>
 
 #include "gl_fixture.h"
 #include "render/render_state.h"
 
 namespace {
-
-void expectNear(const Vector3& got, const Vector3& want)
-{
-    EXPECT_NEAR(got.x, want.x, 1e-6) << "x";
-    EXPECT_NEAR(got.y, want.y, 1e-6) << "y";
-    EXPECT_NEAR(got.z, want.z, 1e-6) << "z";
-}
 
 std::vector<GLfloat> matrix(GLenum which)
 {
@@ -22,51 +15,6 @@ std::vector<GLfloat> matrix(GLenum which)
 }  // namespace
 
 using RenderStateTest = GlTest;
-
-TEST_F(RenderStateTest, RotateVectorTurnsAgainstTheGlSense)
-{
-    Vector3 v{1, 0, 0};
-    rotateVector(v, {0, 0, 1}, 90);
-    expectNear(v, {0, -1, 0});
-
-    v = {1, 0, 0};
-    rotateVector(v, {0, 0, 1}, -90);
-    expectNear(v, {0, 1, 0});
-
-    // The axis need not be unit length, and the result is the transposed rotation.
-    v = {0, 1, 0};
-    rotateVector(v, {5, 0, 0}, 90);
-    expectNear(v, {0, 0, -1});
-
-    v = {2, 3, 4};
-    rotateVector(v, {1, 1, 1}, 120);  // a third of a turn about the diagonal cycles the axes
-    expectNear(v, {3, 4, 2});
-}
-
-TEST_F(RenderStateTest, RotateVectorLeavesEveryMatrixAsItWas)
-{
-    glMatrixMode(GL_MODELVIEW);
-    glTranslatef(1, 2, 3);
-    glRotatef(30, 0, 1, 0);
-    const auto modelview = matrix(GL_MODELVIEW_MATRIX);
-    Vector3 v{1, 0, 0};
-    rotateVector(v, {0, 0, 1}, 90);
-    expectNear(v, {0, -1, 0});  // the loaded matrix does not leak into the result
-    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelview);
-    EXPECT_EQ(intState(GL_MODELVIEW_STACK_DEPTH), 1);
-
-    // On the projection stack it reads the projection matrix back, not the modelview one.
-    glMatrixMode(GL_PROJECTION);
-    glFrustum(-1, 1, -1, 1, 1, 10);
-    const auto projection = matrix(GL_PROJECTION_MATRIX);
-    v = {1, 0, 0};
-    rotateVector(v, {0, 0, 1}, 90);
-    expectNear(v, {0, -1, 0});
-    EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), projection);
-    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), modelview);
-    EXPECT_EQ(intState(GL_MATRIX_MODE), GL_PROJECTION);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
 
 TEST_F(RenderStateTest, SelectMatrixByNumber)
 {
@@ -118,10 +66,10 @@ TEST_F(RenderStateTest, OverlayCoversAnEightHundredBySixHundredBox)
     glDisable(GL_TEXTURE_2D);
     setColour({0, 1, 0}, 1);
     glBegin(GL_QUADS);  // the lower-left quarter of the box
-    vertex({0, 0, 0});
-    vertex({400, 0, 0});
-    vertex({400, 300, 0});
-    vertex({0, 300, 0});
+    glVertex3f(0, 0, 0);
+    glVertex3f(400, 0, 0);
+    glVertex3f(400, 300, 0);
+    glVertex3f(0, 300, 0);
     glEnd();
     endOverlay2D();
 

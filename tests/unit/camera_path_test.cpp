@@ -200,7 +200,7 @@ TEST(LoadRandomScene, BuildsThePathFromTheSetAndOneRandomNumber)
     std::set<std::string> cellsSeen;
     for (int i = 0; i < 300; ++i) {
         camera.trackEnded = true;
-        camera.loadRandomScene("scene.txt");
+        camera.loadRandomScene();
         EXPECT_FALSE(camera.trackEnded);
         const int n = sceneFileNumber(SceneSet::Cells, mirror.unit());
         const std::string expected = "scenes\\cells\\scene" + std::to_string(n) + ".txt";

@@ -30,7 +30,6 @@ SavedMode gSavedMode;
 bool gGammaChanged = false;
 bool gGammaSaved = false;
 std::vector<SavedRamp> gSavedRamps;
-bool gHaveLastRamp = false;
 GammaRamp gLastRamp;
 
 bool randrReady()
@@ -379,7 +378,6 @@ void restoreDisplayMode()
 bool setGamma(float redExponent, float greenExponent, float blueExponent)
 {
     gLastRamp = gammaRamp(redExponent, greenExponent, blueExponent);
-    gHaveLastRamp = true;
     if (!linux_detail::ownsScreen() || !randrReady()) {
         noteFailure(linux_detail::ownsScreen() ? "no XRandR 1.2 on this display" : "not our own full-screen window");
         return false;
@@ -413,13 +411,6 @@ bool setGamma(float redExponent, float greenExponent, float blueExponent)
         linux_detail::releaseRamps();
     }
     return any && linux_detail::takeXError() == 0;
-}
-
-bool lastGammaRamp(GammaRamp& ramp)
-{
-    if (gHaveLastRamp)
-        ramp = gLastRamp;
-    return gHaveLastRamp;
 }
 
 void restoreGamma()

@@ -30,7 +30,6 @@ bool gGammaChanged = false;
 bool gGammaSaved = false;  // the first setGamma has read the ramp in force
 bool gSavedUsable = false;
 GammaRamp gSavedRamp;
-bool gHaveLastRamp = false;
 GammaRamp gLastRamp;
 
 // The GL window's DC while it exists; the screen's otherwise (the ramp belongs to the display).
@@ -77,7 +76,6 @@ void restoreDisplayMode()
 bool setGamma(float redExponent, float greenExponent, float blueExponent)
 {
     gLastRamp = gammaRamp(redExponent, greenExponent, blueExponent);
-    gHaveLastRamp = true;
     const HDC dc = win32_detail::glDeviceContext();
     if (!dc)
         return false;
@@ -99,13 +97,6 @@ bool setGamma(float redExponent, float greenExponent, float blueExponent)
     gGammaChanged = true;
     restoreScreenAtExit();
     return true;
-}
-
-bool lastGammaRamp(GammaRamp& ramp)
-{
-    if (gHaveLastRamp)
-        ramp = gLastRamp;
-    return gHaveLastRamp;
 }
 
 void restoreGamma()
