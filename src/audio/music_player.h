@@ -18,8 +18,8 @@ public:
 
     // Run start step 7. False only when the library cannot be loaded at all: "Error: Can't load
     // BASS.DLL" is logged and the caller must restore the display (mode, gamma, cursor) and then
-    // end the process with exit code 0. A library that loads but cannot start output (no sound
-    // device) gives true and a silent run.
+    // end the run (run() gives kRunWithoutMusicLibrary). A library that loads but cannot start
+    // output (no sound device) gives true and a silent run.
     bool start(void* window, void* instance);
     // After "Starting main loop...": opens the music and plays it looping.
     void play();
