@@ -47,19 +47,18 @@ bool decodeBitmap(std::span<const uint8_t> bytes, Picture& picture)
         return false;
 
     const size_t tableAt = header + headerSize;
-    if (bitCount <= 8) {
-        if (colours == 0 || colours > (1u << bitCount))
-            colours = 1u << bitCount;
-    } else {
-        colours = 0;
-    }
-    if (bytes.size() < tableAt + 4u * colours)
+    // A true-colour bitmap's table (its count of used colours, 0 for none) is never looked up, but
+    // it still lies before the pixels.
+    if (bitCount <= 8 && (colours == 0 || colours > (1u << bitCount)))
+        colours = 1u << bitCount;
+    const uint64_t tableEnd = tableAt + 4 * uint64_t{colours};
+    if (bytes.size() < tableEnd)
         return false;
     // With a file header the pixels start where it says; a bare bitmap has them after the table.
-    size_t pixelsAt = tableAt + 4u * colours;
+    size_t pixelsAt = static_cast<size_t>(tableEnd);
     if (header) {
         pixelsAt = readLe(bytes, 10, 4);
-        if (pixelsAt < tableAt + 4u * colours)
+        if (pixelsAt < tableEnd)
             return false;
     }
     const size_t stride = ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;

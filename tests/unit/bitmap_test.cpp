@@ -79,6 +79,28 @@ TEST(Bitmap, TrueColourRowsComeOutTopFirstWithAndWithoutFileHeader)
     }
 }
 
+// A true-colour bitmap may still carry a colour table (a palette for 256-colour displays), its
+// size in the used-colours count: it lies between the header and the pixels, and a bitmap without
+// a file header has nothing else to say where the pixels begin.
+TEST(Bitmap, ATrueColourBitmapsColourTableIsPassedOver)
+{
+    for (int bits : {24, 32}) {
+        for (bool fileHeader : {true, false}) {
+            const std::vector<uint8_t> bytes = makeBitmap(5, 3, bits, fileHeader, false, {0x112233, 0x445566});
+            Picture picture;
+            ASSERT_TRUE(decodeBitmap(bytes, picture)) << bits << fileHeader;
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 5; ++x)
+                    EXPECT_EQ(picture.pixels[static_cast<size_t>(y * 5 + x)], expected24(x, y)) << bits << fileHeader;
+        }
+    }
+    // A count no file could hold is refused, not wrapped round to a small table.
+    std::vector<uint8_t> forged = makeBitmap(5, 3, 24, false, false);
+    putLe(forged, 32, 0x40000001, 4);
+    Picture picture;
+    EXPECT_FALSE(decodeBitmap(forged, picture));
+}
+
 TEST(Bitmap, PalettedPixelsLookUpTheirColours)
 {
     const std::vector<uint32_t> palette = {0x000000, 0xff0000, 0x00ff00, 0x0000ff, 0x123456};
