@@ -43,12 +43,16 @@ void handleRunEvent(RunInput& input, const platform::Event& event, int centreX, 
     case EventType::ButtonDown:
         if (event.button == 1 || event.button == 3)
             input.quitPosted = true;
+        else
+            input.otherInput = true;
         break;
     case EventType::Motion:
         input.mouseOffsetX = static_cast<float>(event.x - centreX) * 0.3f;
         input.mouseOffsetY = static_cast<float>(event.y - centreY) * 0.3f;
         break;
     case EventType::SystemKey:
+        input.otherInput = true;
+        break;
     case EventType::Other:
         break;
     }
@@ -278,8 +282,15 @@ int32_t run(ScreensaverApp& app, const RunTarget& target)
         const float dt = static_cast<float>(timer.elapsed());
         timer.restart();
         advanceAnimations(dt);
-        if (!hosted && takeMouseTravel(input))
-            centrePointer();
+        if (!hosted) {
+            const bool moved = takeMouseTravel(input);
+            if (moved)
+                centrePointer();
+            // Input that leaves the run going is still the user's: the monitor must not sleep under it.
+            if (moved || input.otherInput)
+                platform::noteUserInput();
+            input.otherInput = false;
+        }
         if (!hosted && travelEndsRun(input, currentSettings.MouseExit))
             running = false;
         advanceTrack(dt);

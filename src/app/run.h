@@ -37,11 +37,12 @@ struct RunInput {
     float mouseOffsetX = 0.0f;  // last pointer offset from the centre, times 0.3
     float mouseOffsetY = 0.0f;
     float mouseTravel = 0.0f;   // signed sum of the offsets over the whole run
+    bool otherInput = false;    // a button or key that does not end the run, since the last frame
 };
 
 // One event of the GL window. Any key, the left or right button and closing post the quit; the
-// middle button and the system's own keys do not; motion records the offset from the centre.
-// A hosted run reacts only to its window going away.
+// middle button and the system's own keys do not (they set otherInput); motion records the offset
+// from the centre. A hosted run reacts only to its window going away.
 void handleRunEvent(RunInput& input, const platform::Event& event, int centreX, int centreY, bool hosted);
 
 // Main-loop step 4: adds the pending offsets to the travel and clears them. True when the

@@ -351,6 +351,10 @@ bool pollEvent(Event& event);
 int showCursor(bool show);
 // Moves the pointer to (x, y) of the window's client area.
 void warpPointer(void* window, int x, int y);
+// The user is at the screen: input came that does not end the run (the pointer moved with
+// MouseExit off, the middle button, the system's keys). The monitor's power-saving schedule the
+// full-screen run keeps starts again from now, as the server's own would.
+void noteUserInput();
 
 // ---- Display mode ------------------------------------------------------------------------------
 

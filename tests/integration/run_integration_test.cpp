@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "app/preview.h"
 #include "app/run.h"
@@ -739,6 +741,41 @@ TEST_F(RunTest, TheFullScreenRunLetsTheMonitorSleepOnTheUsersSchedule)
     EXPECT_LT(cpuShare(program->pid(), 2), 0.1) << "share of a core with the monitor off";
     ASSERT_TRUE(xdotool(server->name(), {"key", "space"}));
     expectCleanEnd(*program, "a key with the monitor off");
+    unlink(levels);
+}
+
+// Input that does not end the run (here the pointer moving, MouseExit off) is the user at the
+// screen all the same: the monitor must not be put to sleep under them, only once they stop.
+TEST_F(RunTest, InputThatDoesNotEndTheRunKeepsTheMonitorAwake)
+{
+    char levels[] = "/tmp/vesiclar-dpms-XXXXXX";
+    const int file = mkstemp(levels);
+    ASSERT_GE(file, 0);
+    close(file);
+    auto forced = [&] {
+        std::ifstream in(levels);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    // Moving from before the start, so the server's idle time the run begins from is about 0.
+    std::atomic<bool> moving{true};
+    std::thread mover([&] {
+        for (int i = 0; moving; ++i) {
+            xdotool(server->name(), {"mousemove", i % 2 ? "700" : "100", "300"});
+            sleepSeconds(0.3);
+        }
+    });
+    auto program = startRun(baseSettings(), {"/s"},
+                            {std::string("LD_PRELOAD=") + FAKE_DPMS_LIBRARY, "VESICLAR_FAKE_DPMS_TIMEOUTS=4 0 0",
+                             std::string("VESICLAR_FAKE_DPMS_LEVELS=") + levels});
+    sleepSeconds(7);
+    moving = false;
+    mover.join();
+    EXPECT_EQ(forced(), "") << "levels forced while the pointer moved";
+    expectStillRunning(*program, "moving with MouseExit off");
+    sleepSeconds(5);
+    EXPECT_EQ(forced(), "1\n") << "standby 4 s after the pointer stopped";
+    ASSERT_TRUE(xdotool(server->name(), {"key", "space"}));
+    expectCleanEnd(*program, "a key with the monitor in standby");
     unlink(levels);
 }
 

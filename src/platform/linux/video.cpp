@@ -471,7 +471,8 @@ CARD16 scheduledLevel(Uint64 idle)
 }
 
 // Whether the monitor is off (or in standby or suspend) by the user's schedule; looked at four
-// times a second. Any input ends the run, and the server wakes the monitor for it by itself.
+// times a second. Input that leaves the run going starts the count again (noteUserInput); the
+// server wakes the monitor for any input by itself.
 bool monitorAsleep()
 {
     if (!gPower.kept || !gGlXDisplay || gForeign)
@@ -819,6 +820,12 @@ void warpPointer(void* window, int x, int y)
 {
     if (window)
         SDL_WarpMouseInWindow(static_cast<SDL_Window*>(window), x, y);
+}
+
+void noteUserInput()
+{
+    if (gPower.kept)
+        gPower.idleSince = SDL_GetTicks64();
 }
 
 }  // namespace platform

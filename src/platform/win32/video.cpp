@@ -370,4 +370,7 @@ void warpPointer(void* window, int x, int y)
         SetCursorPos(point.x, point.y);
 }
 
+// Windows counts the user's input toward its own power-saving timers.
+void noteUserInput() {}
+
 }  // namespace platform
