@@ -29,7 +29,8 @@ package_file() {
 case "$1" in
 build)
     rm -rf "$3"
-    (cd "$2" && cpack -B "$3" >/dev/null) || fail "cpack could not build the package"
+    # Under the strictest umask a builder may have: the package must not take it on.
+    (umask 077 && cd "$2" && cpack -B "$3" >/dev/null) || fail "cpack could not build the package"
     package_file "$3" >/dev/null
     ;;
 
@@ -59,6 +60,10 @@ contents)
     for path in "${expected[@]}"; do
         grep -qxF "$path" <<<"$files" || fail "the package lacks $path; it holds:"$'\n'"$files"
     done
+    # Folders 0755, files 0644, the program 0755: whatever the umask of whoever built it.
+    modes=$(dpkg-deb -c "$deb" | awk '{ print $1, $6 }' | sed 's| \./| /|')
+    wrong=$(grep -vE '^(drwxr-xr-x .*/|-rw-r--r-- .*|lrwxrwxrwx .*|-rwxr-xr-x /usr/bin/vesiclar)$' <<<"$modes" || true)
+    [ -z "$wrong" ] || fail "entries of the package with the wrong mode:"$'\n'"$wrong"
 
     field() { dpkg-deb -f "$deb" "$1"; }
     [ "$(field Package)" = vesiclar ] || fail "Package: $(field Package)"
