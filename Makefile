@@ -19,7 +19,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake --preset default
+	cmake --preset default -B $(BUILD)
 
 configure: deps $(BUILD)/CMakeCache.txt
 
@@ -37,13 +37,13 @@ unit-test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 $(FUZZ_BUILD)/CMakeCache.txt:
-	cmake --preset fuzz
+	cmake --preset fuzz -B $(FUZZ_BUILD)
 
 # Vesiclar.scr, cross-built with MinGW-w64. The content tools run here, so the native build makes
 # them first; the Windows libraries are built once from Debian's sources into $(WINDOWS_BUILD)/deps.
 $(WINDOWS_BUILD)/CMakeCache.txt:
-	cmake --preset windows -DVESICLAR_HOST_TOOLS=$(CURDIR)/$(BUILD)/bin \
-	  -DVESICLAR_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_BUILD)/deps/prefix -B $(WINDOWS_BUILD)
+	cmake --preset windows -DVESICLAR_HOST_TOOLS=$(abspath $(BUILD))/bin \
+	  -DVESICLAR_WINDOWS_PREFIX=$(abspath $(WINDOWS_BUILD))/deps/prefix -B $(WINDOWS_BUILD)
 
 windows: configure
 	cmake --build $(BUILD) -j $(JOBS) --target assetgen rartool
@@ -72,7 +72,7 @@ fuzz-long: fuzz
 
 # The unit and GL suites and a whole scene-set cycle under ASan, LSan and UBSan.
 $(ASAN_BUILD)/CMakeCache.txt:
-	cmake --preset asan
+	cmake --preset asan -B $(ASAN_BUILD)
 
 .PHONY: check-sanitizers
 check-sanitizers: deps $(ASAN_BUILD)/CMakeCache.txt

@@ -7,6 +7,7 @@
 #   package_test.sh unpacked OUT_DIR                        the unpacked package runs
 #   package_test.sh manual PROGRAM MAN_PAGE                 the manual's options are those of --help
 #   package_test.sh install BUILD_DIR HACK_DIR              a staged `make install` and its undoing
+#   package_test.sh makefile SOURCE_DIR                     the Makefile's BUILD folder is the one it uses
 set -euo pipefail
 
 fail() {
@@ -159,6 +160,16 @@ install)
     done <"$manifest"
     left=$(cd "$stage" && find . ! -type d)
     [ -z "$left" ] || fail "removing what the install manifest lists leaves behind:"$'\n'"$left"
+    ;;
+
+makefile)
+    # `make build BUILD=folder` configures that folder, and nothing else (its configure step without
+    # the packages step).
+    work=$(mktemp -d /tmp/vesiclar-build-XXXXXX)
+    trap 'rm -rf "$work"' EXIT
+    make -s -C "$2" "$work/build/CMakeCache.txt" BUILD="$work/build" >"$work/log" 2>&1 ||
+        fail "configuring failed:"$'\n'"$(cat "$work/log")"
+    [ -f "$work/build/CMakeCache.txt" ] || fail "make BUILD=$work/build configured another folder:"$'\n'"$(cat "$work/log")"
     ;;
 
 *)
