@@ -225,8 +225,9 @@ TEST(ContentPictures, TilingTexturesHaveNoSeam)
                                                                 {"env", assetgen::environmentTexture()},
                                                                 {"d_env", assetgen::deepEnvironmentTexture()},
                                                                 {"hcore", assetgen::chromatinTexture()}};
-    for (const auto& [name, p] : pictures) {
+    for (const auto& [name, picture] : pictures) {
         SCOPED_TRACE(name);
+        const assetgen::Image& p = picture;  // clang before 16 cannot capture a structured binding
         auto step = [&](int x0, int y0, int x1, int y1, int count, bool columns) {
             double sum = 0;
             for (int k = 0; k < count; ++k) {
@@ -254,8 +255,9 @@ TEST(ContentPictures, BackgroundPicturesAreFlatAlongTheRowsThatMeetAtThePoles)
     // do not vary along u keep those triangles from showing as wedges.
     const std::pair<const char*, assetgen::Image> pictures[] = {{"env", assetgen::environmentTexture()},
                                                                 {"d_env", assetgen::deepEnvironmentTexture()}};
-    for (const auto& [name, p] : pictures) {
+    for (const auto& [name, picture] : pictures) {
         SCOPED_TRACE(name);
+        const assetgen::Image& p = picture;  // clang before 16 cannot capture a structured binding
         auto spread = [&](int y) {
             float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
             for (int x = 0; x < p.width; ++x)
