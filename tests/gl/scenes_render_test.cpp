@@ -55,7 +55,7 @@ struct ProgramRun {
 
 ProgramRun runVesiclar(const std::string& arguments, const std::string& errFile, const std::string& outFile = "/dev/null")
 {
-    const std::string command = std::string(VESICLAR_BINARY) + " " + arguments + " >" + outFile + " 2>" + errFile;
+    const std::string command = shellQuoted(VESICLAR_BINARY) + " " + arguments + " >" + outFile + " 2>" + errFile;
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -257,7 +257,7 @@ TEST_F(RenderTest, AClosedStandardOutputLeavesTheLogAlone)
 {
     const std::string temp = folder.file("temp");
     ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
-    const std::string command = "TMPDIR=" + temp + " " + VESICLAR_BINARY + " --render " + folder.file("closed") +
+    const std::string command = "TMPDIR=" + temp + " " + shellQuoted(VESICLAR_BINARY) + " --render " + folder.file("closed") +
                                 " --frames 1 --size 64x48 --settings " + settings(0, false, false) + " >&-";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string log = readFile(temp + "/log.txt");
@@ -311,7 +311,7 @@ TEST_F(RenderTest, ALogStillBeingWrittenIsLeftToItsRun)
     const int held = open((temp + "/log.txt").c_str(), O_WRONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);  // as the run writing it holds it
-    const std::string command = "TMPDIR=" + temp + " " + VESICLAR_BINARY + " --render " + folder.file("beside") +
+    const std::string command = "TMPDIR=" + temp + " " + shellQuoted(VESICLAR_BINARY) + " --render " + folder.file("beside") +
                                 " --frames 1 --size 64x48 --settings " + settings(0, false, false) + " >/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
     const std::string kept = readFile(temp + "/log.txt");
@@ -331,7 +331,7 @@ TEST_F(RenderTest, AFifoInTheLogsPlaceNeitherHoldsTheRunUpNorGoesWithoutTheLog)
     const std::string temp = folder.file("temp");
     ASSERT_EQ(mkdir(temp.c_str(), 0700), 0);
     ASSERT_EQ(mkfifo((temp + "/log.txt").c_str(), 0600), 0);
-    const std::string command = "TMPDIR=" + temp + " timeout 20 " + VESICLAR_BINARY + " --render " +
+    const std::string command = "TMPDIR=" + temp + " timeout 20 " + shellQuoted(VESICLAR_BINARY) + " --render " +
                                 folder.file("fifo") + " --frames 1 --size 64x48 --settings " +
                                 settings(0, false, false) + " >/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << "the run waited for a reader of the log";

@@ -210,7 +210,7 @@ TEST(AssetgenCommandLine, OptionsItCannotReadWriteNothing)
 {
     for (const char* args : {"--previews", "--contact-sheet", "out --previews", "--preview out", "-x"}) {
         ScratchFolder folder;
-        const std::string command = "cd " + folder.path() + " && " + ASSETGEN_PATH + " " + args + " 2>/dev/null";
+        const std::string command = "cd " + folder.path() + " && " + shellQuoted(ASSETGEN_PATH) + " " + args + " 2>/dev/null";
         const int raw = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << args;
         EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << args;

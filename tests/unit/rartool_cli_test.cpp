@@ -26,7 +26,7 @@ struct ToolRun {
 ToolRun rartool(const std::string& args, const ScratchFolder& folder)
 {
     const std::string outFile = folder.file("stdout.txt");
-    const std::string command = "cd " + folder.path() + " && " + RARTOOL_PATH + " " + args + " > " + outFile + " 2>&1";
+    const std::string command = "cd " + folder.path() + " && " + shellQuoted(RARTOOL_PATH) + " " + args + " > " + outFile + " 2>&1";
     ToolRun r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -45,6 +45,15 @@ private:
 };
 
 #ifndef _WIN32
+// One word for /bin/sh whatever it holds: the build folder may have blanks or quotes in its path.
+inline std::string shellQuoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 // Neither $HOME nor $XDG_CONFIG_HOME set while it lives, so the user's settings have no place;
 // both come back as they were.
 class WithoutConfigHome {
