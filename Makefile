@@ -13,6 +13,11 @@ export CCACHE_NOHASHDIR := 1
 
 .PHONY: all deps configure build run test unit-test fuzz fuzz-test bench screenshots install package clean windows windows-installer windows-test
 
+# One goal at a time, whatever -j make is given: several goals build in the same folder (`test`
+# builds the native tools for the Windows build too), and two builds side by side in one folder
+# wreck each other's outputs. The builds themselves run JOBS jobs.
+.NOTPARALLEL:
+
 all: build
 
 deps:

@@ -8,6 +8,7 @@
 #   package_test.sh manual PROGRAM MAN_PAGE                 the manual's options are those of --help
 #   package_test.sh install BUILD_DIR HACK_DIR              a staged `make install` and its undoing
 #   package_test.sh makefile SOURCE_DIR                     the Makefile's BUILD folder is the one it uses
+#   package_test.sh makefile_serial SOURCE_DIR              make -j runs one build at a time in a folder
 set -euo pipefail
 
 fail() {
@@ -170,6 +171,23 @@ makefile)
     make -s -C "$2" "$work/build/CMakeCache.txt" BUILD="$work/build" >"$work/log" 2>&1 ||
         fail "configuring failed:"$'\n'"$(cat "$work/log")"
     [ -f "$work/build/CMakeCache.txt" ] || fail "make BUILD=$work/build configured another folder:"$'\n'"$(cat "$work/log")"
+    ;;
+
+makefile_serial)
+    # Two goals at once (`make -j2 build package`, or MAKEFLAGS=-j2 with `make test`) must not run
+    # two builds side by side in one build folder: they wreck each other's outputs. cmake and cpack
+    # are stand-ins here that note an overlap; every package counts as installed.
+    work=$(mktemp -d /tmp/vesiclar-make-XXXXXX)
+    trap 'rm -rf "$work"' EXIT
+    mkdir "$work/bin"
+    here=$(cd "$(dirname "$0")" && pwd)
+    ln -s "$here/stand_in_cmake.sh" "$work/bin/cmake"
+    ln -s "$here/stand_in_cmake.sh" "$work/bin/cpack"
+    printf '#!/bin/sh\necho "install ok installed"\n' >"$work/bin/dpkg-query"
+    chmod +x "$work/bin/dpkg-query"
+    FAKE_STATE=$work PATH="$work/bin:$PATH" make -s -j2 -C "$2" build package BUILD="$work/build" JOBS=1 \
+        >"$work/log" 2>&1 || fail "make -j2 build package failed:"$'\n'"$(cat "$work/log")"
+    [ ! -e "$work/overlaps" ] || fail "make -j2 build package ran two builds in one build folder at once"
     ;;
 
 *)
