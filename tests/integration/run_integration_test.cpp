@@ -1240,6 +1240,44 @@ TEST_F(MonitorsTest, TheModeComesBackWhenTheOtherMonitorWentAwayDuringTheRun)
     }
 }
 
+TEST_F(MonitorsTest, AMonitorPluggedInMidRunIsCoveredAndItsCoverGoesWithIt)
+{
+    // Docked, or a projector plugged in, while the run goes on: the new monitor must not show the
+    // desktop until the run ends; unplugged again, its cover goes.
+    xrandr({"--output", "DUMMY1", "--off", "--output", "DUMMY0", "--mode", "1024x768", "--pos", "0x0", "--primary"});
+    ASSERT_EQ(outputs(), "1024x768 DUMMY0 1024x768+0+0");
+    auto program = startRun(with(baseSettings(), {"Width=1024", "Height=768"}));
+    ASSERT_EQ(runWindows(), std::set<std::string>{"1024x768+0+0"});
+    auto waitFor = [&](const std::set<std::string>& windows) {
+        for (int i = 0; i < 60 && runWindows() != windows; ++i)
+            sleepSeconds(0.05);
+        return runWindows();
+    };
+    xrandr({"--output", "DUMMY1", "--mode", "800x600", "--pos", "1024x0"});
+    ASSERT_EQ(outputs(), "1824x768 DUMMY0 1024x768+0+0 DUMMY1 800x600+1024+0");
+    EXPECT_EQ(waitFor({"1024x768+0+0", "800x600+1024+0"}), (std::set<std::string>{"1024x768+0+0", "800x600+1024+0"}))
+        << "the new monitor covered";
+    // Mapping the cover must not leave it the keyboard: keys would no longer end the run.
+    Display* d = server->display();
+    Window scene = None;
+    for (Window w : windowsNamed(d, "Vesiclar"))
+        if (windowGeometry(d, w).width == 1024)
+            scene = w;
+    Window focus = None;
+    int revert = 0;
+    for (int i = 0; i < 40 && focus != scene; ++i) {
+        sleepSeconds(0.05);
+        XGetInputFocus(d, &focus, &revert);
+    }
+    EXPECT_EQ(focus, scene) << "the keyboard with the scene";
+    xrandr({"--output", "DUMMY1", "--off"});
+    EXPECT_EQ(waitFor({"1024x768+0+0"}), std::set<std::string>{"1024x768+0+0"}) << "covers of monitors gone";
+    EXPECT_GE(countDamage(d, scene, 5.0, 3), 3) << "the scene goes on";
+    ASSERT_TRUE(xdotool(server->name(), {"key", "a"}));
+    expectCleanEnd(*program, "a key");
+    EXPECT_TRUE(runWindows().empty());
+}
+
 // A monitor stood on its side (xrandr -o left): the desktop, and the sizes the settings offer for it,
 // are 768 x 1024; the mode underneath is 1024 x 768.
 class RotatedMonitorTest : public MonitorsTest {

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -41,6 +42,9 @@ Window gFocusBefore = None;  // the window that had the keyboard before the run 
 int gFocusBeforeRevert = RevertToParent;
 Display* gGlXDisplay = nullptr;
 std::vector<SDL_Window*> gCovers;
+std::vector<SDL_Window*> gLateCovers;  // made here for monitors that came during the run (also in gCovers)
+int gRandrEventBase = -1;  // RandR's events on SDL's connection; -1 when not listening
+bool gLayoutChanged = false;  // the server laid its monitors out again since the last look
 int gCursorCounter = 0;
 uint64_t gSwaps = 0;
 bool gGlWindowCovered = false;  // another window hides all of it (the server says so when it changes)
@@ -434,6 +438,157 @@ void listenForVisibility()
     XFlush(gGlXDisplay);
 }
 
+// A monitor plugged in or taken away mid-run comes as RandR's notes (an output lit or dark, the
+// screen grown or cut) and, for a monitor made by hand (xrandr --setmonitor), only as the root's
+// ConfigureNotify. Asked for on SDL's connection, they come to the loop with its own events.
+void listenForLayout()
+{
+    int event = 0, error = 0;
+    gRandrEventBase = -1;
+    gLayoutChanged = false;
+    XWindowAttributes attributes{};
+    if (!gGlXDisplay || !XRRQueryExtension(gGlXDisplay, &event, &error))
+        return;
+    const Window root = DefaultRootWindow(gGlXDisplay);
+    if (!XGetWindowAttributes(gGlXDisplay, root, &attributes))
+        return;
+    gRandrEventBase = event;
+    // SDL listens to the root on this connection too: its own choices stay (output changes are
+    // how it learns of plugged displays).
+    XSelectInput(gGlXDisplay, root, attributes.your_event_mask | StructureNotifyMask);
+    XRRSelectInput(gGlXDisplay, root, RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    XFlush(gGlXDisplay);
+}
+
+bool isLayoutChange(const XEvent& x)
+{
+    if (gRandrEventBase < 0 || !gGlXDisplay)
+        return false;
+    if (x.type == ConfigureNotify)
+        return x.xconfigure.window == DefaultRootWindow(gGlXDisplay);
+    return x.type == gRandrEventBase + RRScreenChangeNotify || x.type == gRandrEventBase + RRNotify;
+}
+
+struct Monitor {
+    SDL_Rect area{};
+    bool primary = false;
+};
+
+// The monitors as the server lays them out now: RandR 1.5's (those made by hand included), else
+// every lit CRTC.
+std::vector<Monitor> currentMonitors(Display* display)
+{
+    std::vector<Monitor> found;
+    const Window root = DefaultRootWindow(display);
+    int major = 0, minor = 0;
+    if (XRRQueryVersion(display, &major, &minor) && (major > 1 || minor >= 5)) {
+        int count = 0;
+        if (XRRMonitorInfo* monitors = XRRGetMonitors(display, root, True, &count)) {
+            for (int i = 0; i < count; ++i)
+                found.push_back({{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height},
+                                 monitors[i].primary != 0});
+            XRRFreeMonitors(monitors);
+            return found;
+        }
+    }
+    if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root)) {
+        for (int i = 0; i < resources->ncrtc; ++i) {
+            if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[i])) {
+                if (crtc->mode != 0)
+                    found.push_back({{crtc->x, crtc->y, static_cast<int>(crtc->width), static_cast<int>(crtc->height)},
+                                     false});
+                XRRFreeCrtcInfo(crtc);
+            }
+        }
+        XRRFreeScreenResources(resources);
+    }
+    return found;
+}
+
+SDL_Rect windowArea(SDL_Window* window)
+{
+    SDL_Rect area{};
+    SDL_GetWindowPosition(window, &area.x, &area.y);
+    SDL_GetWindowSize(window, &area.w, &area.h);
+    return area;
+}
+
+// Every monitor the scene is not on gets a black cover, and only those: a cover whose monitor went
+// is hidden (one of the run's own) or destroyed (one made here), and comes back with its monitor.
+// A scene left on no monitor at all (its monitor moved to where another was) goes to the primary.
+void coverEveryMonitor()
+{
+    if (!gGlWindow || gForeign || gGlWindowGone || !gGlXDisplay || gRandrEventBase < 0)
+        return;
+    const std::vector<Monitor> monitors = currentMonitors(gGlXDisplay);
+    linux_detail::takeXError();
+    if (monitors.empty())
+        return;
+    SDL_Rect scene = windowArea(gGlWindow);
+    bool sceneSeen = false;
+    for (const Monitor& monitor : monitors)
+        sceneSeen = sceneSeen || SDL_HasIntersection(&monitor.area, &scene);
+    if (!sceneSeen) {
+        const Monitor* target = &monitors.front();
+        for (const Monitor& monitor : monitors)
+            if (monitor.primary)
+                target = &monitor;
+        SDL_SetWindowPosition(gGlWindow, target->area.x, target->area.y);
+        scene.x = target->area.x;
+        scene.y = target->area.y;
+    }
+    std::vector<bool> covered(monitors.size(), false);
+    // Mirrored monitors share one cover.
+    auto markCovered = [&](const SDL_Rect& area) {
+        for (size_t i = 0; i < monitors.size(); ++i)
+            covered[i] = covered[i] || SDL_RectEquals(&monitors[i].area, &area);
+    };
+    bool shown = false;
+    const std::vector<SDL_Window*> covers = gCovers;
+    for (SDL_Window* cover : covers) {
+        const SDL_Rect area = windowArea(cover);
+        bool wanted = false;
+        for (size_t i = 0; i < monitors.size() && !wanted; ++i)
+            wanted = !covered[i] && SDL_RectEquals(&monitors[i].area, &area) && !SDL_HasIntersection(&area, &scene);
+        const bool late = std::find(gLateCovers.begin(), gLateCovers.end(), cover) != gLateCovers.end();
+        const bool visible = (SDL_GetWindowFlags(cover) & SDL_WINDOW_SHOWN) != 0;
+        if (wanted) {
+            markCovered(area);
+            if (!visible) {
+                SDL_ShowWindow(cover);
+                paintBlack(cover);
+                shown = true;
+            }
+        } else if (late) {
+            gLateCovers.erase(std::find(gLateCovers.begin(), gLateCovers.end(), cover));
+            gCovers.erase(std::find(gCovers.begin(), gCovers.end(), cover));
+            SDL_DestroyWindow(cover);
+        } else if (visible) {
+            SDL_HideWindow(cover);
+        }
+    }
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const SDL_Rect& area = monitors[i].area;
+        if (covered[i] || SDL_HasIntersection(&area, &scene))
+            continue;
+        auto* cover = static_cast<SDL_Window*>(createCoverWindow(area.x, area.y, area.w, area.h));
+        if (!cover)
+            continue;
+        gLateCovers.push_back(cover);
+        markCovered(area);
+        SDL_ShowWindow(cover);
+        paintBlack(cover);
+        shown = true;
+    }
+    if (SDL_GL_GetCurrentContext() != gContext)
+        SDL_GL_MakeCurrent(gGlWindow, gContext);
+    // With no window manager SDL gives the keyboard to every window it maps; the scene's window
+    // takes it back as from any other program.
+    if (shown && SDL_GetKeyboardFocus() != gGlWindow)
+        gFocusToTakeBack = true;
+    linux_detail::takeXError();
+}
+
 // Taken before the run holds the screen saver off, which also sets the server's idle time back.
 void startPowerSaving(Display* display)
 {
@@ -548,6 +703,7 @@ void* createGlWindow(int x, int y, int width, int height)
     // The window's destruction by someone else must reach the run as a close.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     listenForVisibility();
+    listenForLayout();
     // The run is the screen saver: another one must not start over it. The monitor still sleeps on
     // the user's schedule.
     startPowerSaving(gGlXDisplay);
@@ -642,6 +798,9 @@ void focusWindow(void* window)
     auto* sdlWindow = static_cast<SDL_Window*>(window);
     if (!sdlWindow)
         return;
+    // The monitors the start's list of displays missed (made by hand), or that came since.
+    if (sdlWindow == gGlWindow)
+        coverEveryMonitor();
     SDL_RaiseWindow(sdlWindow);
     SDL_SetWindowInputFocus(sdlWindow);
     // No window manager hands focus to an override-redirect window: take the keyboard.
@@ -674,6 +833,13 @@ void closeWindow(void* window)
         gFocusToTakeBack = false;
         gKeyboardUnsure = false;
         gPower = {};
+        gRandrEventBase = -1;
+        gLayoutChanged = false;
+        for (SDL_Window* cover : gLateCovers) {
+            gCovers.erase(std::find(gCovers.begin(), gCovers.end(), cover));
+            SDL_DestroyWindow(cover);
+        }
+        gLateCovers.clear();
         // SDL would wait for the unmapping of a window that no longer exists; the process is
         // about to end, so its bookkeeping is simply left behind.
         if (gone)
@@ -745,6 +911,10 @@ bool pollEvent(Event& event)
             gFocusToTakeBack = false;
             takeFocusBack();
         }
+        if (gLayoutChanged) {
+            gLayoutChanged = false;
+            coverEveryMonitor();
+        }
         holdKeyboard();
         return false;
     }
@@ -799,6 +969,8 @@ bool pollEvent(Event& event)
             } else if (x.type == VisibilityNotify && gGlXWindow && x.xvisibility.window == gGlXWindow) {
                 gGlWindowCovered = x.xvisibility.state == VisibilityFullyObscured;
                 gGlWindowViewable = true;  // only a viewable window is told this
+            } else if (isLayoutChange(x)) {
+                gLayoutChanged = true;
             }
         }
         break;
