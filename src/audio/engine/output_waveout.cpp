@@ -26,7 +26,8 @@ constexpr DWORD kIdleWaitMs = 100;   // the feeder looks for work this often eve
 struct Buffer {
     WAVEHDR header{};
     std::vector<int16_t> samples;
-    bool silent = true;  // what the mixer said of its contents
+    bool silent = true;      // what the mixer said of its contents
+    bool unwritten = false;  // mixed, but the device refused it: written again, not mixed again
 };
 
 struct Output {
@@ -46,10 +47,23 @@ struct Output {
 
 Output gOutput;
 
+// Mixes the buffer unless it already holds a block the device refused, and hands it over. A
+// refused buffer stays with the feeder, marked done, for the next round to try again; left
+// undone, no later round would look at it or at any buffer behind it.
 bool fill(Output& output, Buffer& buffer)
 {
-    buffer.silent = output.mix(output.user, buffer.samples.data(), kBufferFrames);
-    return waveOutWrite(output.device, &buffer.header, sizeof buffer.header) == MMSYSERR_NOERROR;
+    if (!buffer.unwritten) {
+        output.playedSilence.store(buffer.silent, std::memory_order_release);
+        buffer.silent = output.mix(output.user, buffer.samples.data(), kBufferFrames);
+    }
+    buffer.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+    if (waveOutWrite(output.device, &buffer.header, sizeof buffer.header) == MMSYSERR_NOERROR) {
+        buffer.unwritten = false;
+        return true;
+    }
+    buffer.header.dwFlags |= WHDR_DONE;
+    buffer.unwritten = true;
+    return false;
 }
 
 DWORD WINAPI feed(void* parameter)
@@ -61,8 +75,6 @@ DWORD WINAPI feed(void* parameter)
             Buffer& buffer = output.buffers[output.next];
             if (!(buffer.header.dwFlags & WHDR_DONE))
                 break;
-            output.playedSilence.store(buffer.silent, std::memory_order_release);
-            buffer.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
             if (!fill(output, buffer))
                 break;
             output.next = (output.next + 1) % kBuffers;
@@ -133,6 +145,7 @@ bool openOutput(int rate, MixFunction mix, void* user)
         buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.samples.data());
         buffer.header.dwBufferLength = static_cast<DWORD>(buffer.samples.size() * sizeof(int16_t));
         buffer.silent = true;
+        buffer.unwritten = false;
         prepared =
             prepared && waveOutPrepareHeader(output.device, &buffer.header, sizeof buffer.header) == MMSYSERR_NOERROR;
         buffer.header.dwFlags |= WHDR_DONE;  // free for the feeder's first round
